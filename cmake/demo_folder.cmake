@@ -1,0 +1,20 @@
+# dist/win32/demo: the sample game as it ships to players, runnable as is:
+# vozer_runtime.exe, the Program, its boot configuration and resources, and the
+# renderer plug-ins in core/.
+set(VOZER_DEMO_DIR ${PROJECT_SOURCE_DIR}/dist/win32/demo)
+set(demo_renderers $<TARGET_FILE:gfxmod_null>)
+if(TARGET gfxmod_d3d8)
+  list(APPEND demo_renderers $<TARGET_FILE:gfxmod_d3d8>)
+endif()
+add_custom_target(vozer_demo ALL
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VOZER_DEMO_DIR}/core
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:vozer_runtime> ${VOZER_DEMO_DIR}/
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:sample_demo> ${VOZER_DEMO_DIR}/
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${demo_renderers} ${VOZER_DEMO_DIR}/core/
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/samples/demo/res ${VOZER_DEMO_DIR}
+  DEPENDS vozer_runtime sample_demo gfxmod_null
+  COMMENT "Assembling the demo folder"
+  VERBATIM)
+if(TARGET vozer-pak)
+  add_dependencies(vozer_demo vozer-pak)
+endif()

@@ -1,0 +1,108 @@
+/* The Program contract: the record a game's prog.dll fills and the runtime
+ * reads, the display parameters, and the events sent to the Program. */
+#ifndef VOZER_PROGRAM_H
+#define VOZER_PROGRAM_H
+
+#include "vozer_types.h"
+
+struct VozerEngineApi;
+
+/* Display parameters: 26 words copied whole between the Program record and
+ * the runtime's requested and current parameters. */
+typedef struct VozerDisplayParams {
+    int32_t width, height;          /* pixels */
+    vz_bool windowed;
+    vz_bool soundsDisabled;
+    vz_bool singleInstance;
+    vz_bool multimouse;
+    int32_t framePeriodMs;          /* frame period; the runtime sets 8 at binding */
+    vz_bool consoleOpen;            /* runtime: developer console is open */
+    vz_bool rendererInitialised;    /* runtime: renderer started */
+    vz_bool developerMode;          /* runtime: developer mode */
+    uint8_t pad0;
+    const char* commandLine;        /* runtime-owned copy of the command line */
+    const char* locale;             /* runtime-owned locale text */
+    vz_bool quitting;               /* runtime: set by Quit */
+    vz_bool hibernateUnreferenced;  /* Program: hibernate unreferenced resources */
+    uint8_t pad1[2];
+    int32_t referenceWidth, referenceHeight; /* reference resolution */
+    uint32_t programFields[16];     /* the Program's own; never read by the runtime */
+} VozerDisplayParams;
+
+/* An event: eight words passed by value; word 0 is the type. */
+typedef struct VozerEvent {
+    int32_t type;
+    int32_t words[7];
+} VozerEvent;
+
+/* Event types sent by the runtime. */
+#define VZ_EVENT_CHAR 1
+#define VZ_EVENT_MOUSE_MOVE 2
+#define VZ_EVENT_MOUSE_WHEEL 4
+#define VZ_EVENT_MOUSE_UP 5
+#define VZ_EVENT_MOUSE_DOWN 6
+#define VZ_EVENT_CONSOLE_COMMAND 7
+#define VZ_EVENT_KEY_DOWN 8
+#define VZ_EVENT_KEY_UP 9
+#define VZ_EVENT_ACTIVATION 10      /* words[0] low byte: 1 lost, 0 regained */
+#define VZ_EVENT_REINIT 11          /* words[0] low byte: 0 begins, 1 ended */
+#define VZ_EVENT_RESIZED 12         /* words[0]: width, height as two 16-bit values */
+#define VZ_EVENT_CLOSE 13           /* answer VZ_KEEP_WINDOW_OPEN to refuse */
+#define VZ_EVENT_RENDER_TARGET_LOST 17 /* words[0]: the bitmap record */
+#define VZ_EVENT_CHECK_PARAMS 18    /* words[0]: engine API, words[1]: the record's DisplayParams */
+#define VZ_EVENT_NAMED 63           /* words[0]: event name text */
+#define VZ_KEEP_WINDOW_OPEN 2
+
+/* The Program record: 372 bytes, laid out identically on both sides. */
+typedef struct VozerProgramRecord {
+    uint32_t interfaceVersion;      /* must be VZ_INTERFACE_VERSION */
+    char id[32];                    /* single-instance mutex name */
+    char title[128];                /* window text */
+    char version[16];
+    char developerName[64];
+    struct VozerEngineApi* api;     /* runtime: the engine API table */
+    VozerDisplayParams display;
+    vz_bool (VZ_CDECL *Init)(void);          /* once, after video, input and sound are up */
+    void (VZ_CDECL *Shutdown)(void);         /* at exit, when Init returned true */
+    void (VZ_CDECL *Update)(float seconds);  /* per frame with a positive time step */
+    void (VZ_CDECL *Render)(float seconds);  /* once per pass */
+    int32_t (VZ_CDECL *OnEvent)(VozerEvent event); /* result meaning depends on the event */
+} VozerProgramRecord;
+
+/* The Program library's exports. The first is preferred when both exist. */
+typedef vz_bool (VZ_CDECL *VozerGetProgramInterfaceFn)(VozerProgramRecord* record, int32_t version);
+typedef VozerProgramRecord* (VZ_CDECL *VozerGetInterfaceFn)(void);
+#define VZ_PROGRAM_EXPORT_NEW "ZT_GetProgramInterface"
+#define VZ_PROGRAM_EXPORT_OLD "ZT_GetInterface"
+
+VZ_STATIC_ASSERT(sizeof(VozerEvent) == 32, "an event is 32 bytes");
+#if VZ_LAYOUT_IS_I686
+VZ_STATIC_ASSERT(sizeof(VozerDisplayParams) == 104, "DisplayParams is 26 words");
+VZ_STATIC_ASSERT(offsetof(VozerDisplayParams, framePeriodMs) == 12, "frame period at 12");
+VZ_STATIC_ASSERT(offsetof(VozerDisplayParams, consoleOpen) == 16, "console open at 16");
+VZ_STATIC_ASSERT(offsetof(VozerDisplayParams, commandLine) == 20, "command line at 20");
+VZ_STATIC_ASSERT(offsetof(VozerDisplayParams, locale) == 24, "locale at 24");
+VZ_STATIC_ASSERT(offsetof(VozerDisplayParams, quitting) == 28, "quitting at 28");
+VZ_STATIC_ASSERT(offsetof(VozerDisplayParams, referenceWidth) == 32, "reference size at 32");
+VZ_STATIC_ASSERT(sizeof(VozerProgramRecord) == 372, "the Program record is 372 bytes");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, id) == 4, "id at 4");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, title) == 36, "title at 36");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, version) == 164, "version at 164");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, developerName) == 180, "developer at 180");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, api) == 244, "api at 244");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display) == 248, "DisplayParams at 248");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display.windowed) == 256, "windowed at 256");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display.framePeriodMs) == 260, "frame period at 260");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display.developerMode) == 266, "developer mode at 266");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display.commandLine) == 268, "command line at 268");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display.quitting) == 276, "quitting at 276");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display.hibernateUnreferenced) == 277, "hibernate at 277");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, display.referenceWidth) == 280, "reference size at 280");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, Init) == 352, "Init at 352");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, Shutdown) == 356, "Shutdown at 356");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, Update) == 360, "Update at 360");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, Render) == 364, "Render at 364");
+VZ_STATIC_ASSERT(offsetof(VozerProgramRecord, OnEvent) == 368, "OnEvent at 368");
+#endif
+
+#endif

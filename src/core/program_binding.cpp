@@ -1,0 +1,88 @@
+#include "core/program_binding.h"
+
+#include <cstring>
+
+#include "api/engine_api.h"
+#include "core/runtime_state.h"
+#include "diag/popup.h"
+#include "platform/platform.h"
+
+namespace vz {
+
+namespace {
+// Storage the Program fills through the newer export.
+VozerProgramRecord programStorage;
+VozerProgramRecord fallbackStorage;
+}  // namespace
+
+VozerProgramRecord* bindProgram() {
+    RuntimeState& state = rt();
+    state.programLibrary = platform::loadLibrary("prog.dll");
+    if (!state.programLibrary) {
+        diag::showPopup(VZ_INFO,
+                        "Could not locate Program library file. Please download and install the "
+                        "application again.");
+        platform::exitProcess(1);
+    }
+    std::memset(&programStorage, 0, sizeof programStorage);
+
+    auto getProgramInterface = reinterpret_cast<VozerGetProgramInterfaceFn>(
+        platform::findSymbol(state.programLibrary, VZ_PROGRAM_EXPORT_NEW));
+    if (getProgramInterface) {
+        if (getProgramInterface(&programStorage, VZ_INTERFACE_VERSION)) return &programStorage;
+        diag::showPopup(VZ_ERROR,
+                        "Program library file bad: Program couldn't be created. Please download and "
+                        "install the application again.");
+        return nullptr;
+    }
+
+    auto getInterface = reinterpret_cast<VozerGetInterfaceFn>(
+        platform::findSymbol(state.programLibrary, VZ_PROGRAM_EXPORT_OLD));
+    if (!getInterface) {
+        diag::showPopup(VZ_ERROR,
+                        "Program library file bad: Interface not found. Please download and install "
+                        "the application again.");
+        platform::freeLibrary(state.programLibrary);
+        state.programLibrary = nullptr;
+        return nullptr;
+    }
+    VozerProgramRecord* record = getInterface();
+    if (!record) {
+        diag::showPopup(VZ_ERROR,
+                        "Program library file bad: Program couldn't be created. Please download and "
+                        "install the application again.");
+    }
+    return record;
+}
+
+void unbindProgram() {
+    RuntimeState& state = rt();
+    if (api()->Log) api()->Log(VZ_SYSTEM, "Unloading ProgImp Library.\n");
+    if (state.programLibrary) platform::freeLibrary(state.programLibrary);
+    state.programLibrary = nullptr;
+    state.shared.program = nullptr;
+}
+
+VozerProgramRecord* fallbackProgram() {
+    std::memset(&fallbackStorage, 0, sizeof fallbackStorage);
+    fallbackStorage.interfaceVersion = VZ_INTERFACE_VERSION;
+    fallbackStorage.display.windowed = 1;
+    fallbackStorage.display.singleInstance = 1;
+    return &fallbackStorage;
+}
+
+int32_t sendProgramEvent(const VozerEvent& event) {
+    VozerProgramRecord* program = rt().shared.program;
+    if (!program || !program->OnEvent) return 0;
+    return program->OnEvent(event);
+}
+
+int32_t sendProgramEvent(int32_t type, int32_t word1, int32_t word2) {
+    VozerEvent event{};
+    event.type = type;
+    event.words[0] = word1;
+    event.words[1] = word2;
+    return sendProgramEvent(event);
+}
+
+}  // namespace vz

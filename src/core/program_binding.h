@@ -1,0 +1,20 @@
+// Binding of the Program library (prog.dll) and calls into its entries.
+#pragma once
+
+#include "vozer_program.h"
+
+namespace vz {
+
+// Load "prog.dll" and obtain its record. A missing library ends the process
+// (exit code 1) after the designed message; a bad one returns null.
+VozerProgramRecord* bindProgram();
+// Unload the Program library and forget its record.
+void unbindProgram();
+// The built-in Program put in place of one with the wrong interface version.
+VozerProgramRecord* fallbackProgram();
+
+// Send an event when the Program has an event entry; 0 otherwise.
+int32_t sendProgramEvent(int32_t type, int32_t word1 = 0, int32_t word2 = 0);
+int32_t sendProgramEvent(const VozerEvent& event);
+
+}  // namespace vz

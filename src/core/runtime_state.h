@@ -1,0 +1,120 @@
+// The process-wide runtime record. One instance, zero-filled at the start of
+// pre-initialisation and read by every subsystem. Its first member is the
+// part that plug-ins see (they get &rt().shared).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "vozer_api.h"
+#include "vozer_inputimp.h"
+#include "vozer_rendimp.h"
+#include "vozer_runtime.h"
+#include "vozer_soundimp.h"
+
+namespace vz {
+
+constexpr int MAX_INPUTS = 8;
+
+// Values read from the boot configuration (prog.xml, developer.xml), with
+// the defaults that pre-initialisation sets before reading it.
+struct BootSettings {
+    int32_t verboseLevel = 0;        // lowest level that is logged (0 INFO)
+    bool developerMode = false;
+    bool logging = false;            // write the log file
+    bool console = false;            // developer console available
+    int32_t consoleToggleKey = -89;
+    int32_t deviceWidth = 0, deviceHeight = 0;
+    bool overrideDevice = false;
+    bool autoscale = false;
+    std::vector<std::string> featureLists; // whole-token feature search runs over these
+    int32_t variantPlatform = 1;     // WINDOWS
+    int32_t variantSizeClass = 0;
+    bool forceVariant = false;
+    bool forceResolution = false;
+    bool forceWindowed = false;
+    std::string locale;
+    std::string packages[5];         // the package lists, in opening order
+};
+
+struct PopupEntry {
+    int32_t level;
+    std::string text;
+};
+
+struct RuntimeState {
+    VozerRuntimeShared shared{};     // plug-ins read this through the pointer they get
+
+    bool programInitialised = false;
+    BootSettings boot;
+    VozerDisplayParams requested{};  // what the Program and the configuration ask for
+    VozerDisplayParams rendererParams{}; // what the renderer was last initialised with
+    std::atomic<bool> quitRequested{false};
+    bool reinitRequested = false;
+    bool hostWindow = false;
+    bool fatalExit = false;
+
+    // Orientation (resolution and autoscaling own the meaning).
+    int32_t allowedOrientations = 12;
+    int32_t currentOrientation = 8;
+    int32_t targetOrientation = 8;
+    float rotationTimer = 0.0f;
+    float rotationDuration = 0.0f;
+
+    bool multimouseActive = false;
+    bool windowActive = true;
+    std::atomic<bool> coreInitialised{false};
+    std::atomic<bool> rendererReady{false};
+    bool showFps = false;
+    bool renderStereo = false;
+    bool printReferenceCountChanges = false;
+    bool hideCursor = false;
+    int32_t currentPass = 0;
+    int32_t transformDepth = -1;     // -1 when the transform stack is empty
+
+    std::string rendererName = "gfxmod_d3d8.dll";
+    std::string soundName;
+    std::vector<std::string> inputNames;
+    VozerInputImp* inputs[MAX_INPUTS] = {};
+    int32_t inputCount = 0;
+    VozerSoundImp* sound = nullptr;
+    VozerRendImp* renderer = nullptr;
+    int32_t rendererFailures = 0;
+    int32_t pixelByteOrder = 1;      // the renderer's: 1 B,G,R,A in memory, 0 R,G,B,A    // process-wide; reset only by a successful Init
+
+    std::vector<VozerBitmap*> renderTargets; // render-target stack; null = back buffer
+    std::vector<PopupEntry> popupQueue;      // popups raised off the main thread (PRINT guards it)
+    std::vector<VozerEvent> inputQueue;      // input events waiting for the next frame (CORE_IMP guards it)
+
+    std::string commandLine;
+    std::string developerPathName;   // user-data folder names derived from the identity
+    std::string titlePathName;
+
+    VozerDisplayInfo displayInfo{};
+    int32_t screenSize[2] = {0, 0};  // the renderer writes the back-buffer size here
+
+    uint32_t mainThreadId = 0;
+    uint32_t startTimeMs = 0;
+    std::atomic<int32_t> openFileHandles{0}; // OpenFile handles not yet closed (log summary)
+
+    // Frame-rate overlay accumulators.
+    int32_t fpsFrames = 0;
+    float fpsSeconds = 0.0f;
+    float fps = 0.0f;
+
+    // Library handles.
+    void* programLibrary = nullptr;
+    void* rendererLibrary = nullptr;
+    void* soundLibrary = nullptr;
+    void* inputLibraries[MAX_INPUTS] = {};
+};
+
+// The one runtime record.
+RuntimeState& rt();
+
+// Put the record back to its pre-initialisation defaults (used at start-up and by tests).
+void resetRuntimeState();
+
+}  // namespace vz

@@ -1,0 +1,73 @@
+#include "core/shutdown.h"
+
+#include "api/engine_api.h"
+#include "api/threads.h"
+#include "core/plugin_binding.h"
+#include "core/program_binding.h"
+#include "core/runtime_state.h"
+#include "core/window.h"
+#include "diag/log.h"
+#include "fs/paths.h"
+#include "resources/resource_queue.h"
+
+namespace vz {
+
+namespace {
+constexpr int THREAD_WAIT_STEPS = 60;  // 60 x 50 ms: workers get three seconds to end
+constexpr uint32_t THREAD_WAIT_STEP_MS = 50;
+}  // namespace
+
+void shutdownRenderer() {
+    RuntimeState& state = rt();
+    api()->Log(VZ_SYSTEM, "Vozer RendImp Shutdown.");
+    if (!state.renderer) return;
+    lockEngineMutex(MUTEX_GFX_HW);
+    lockEngineMutex(MUTEX_GET_BITMAP);
+    releaseAllTextures();
+    state.renderer->ops->Shutdown(state.renderer);
+    state.rendererReady = false;
+    unlockEngineMutex(MUTEX_GET_BITMAP);
+    unlockEngineMutex(MUTEX_GFX_HW);
+}
+
+void shutdown() {
+    RuntimeState& state = rt();
+    VozerEngineApi* a = api();
+    if (!a->Log) return;
+    a->Log(VZ_SYSTEM, "VOZER Shutdown.");
+    a->Quit();
+
+    a->Log(VZ_SYSTEM, "Waiting for threads to exit... (%d threads)", liveThreadCount());
+    for (int i = 0; i < THREAD_WAIT_STEPS && liveThreadCount() > 0; ++i) a->Sleep(THREAD_WAIT_STEP_MS);
+    if (liveThreadCount() > 0) a->Log(VZ_WARNING, "Time out: %d threads left running!", liveThreadCount());
+
+    VozerProgramRecord* program = state.shared.program;
+    if (state.programInitialised && program && program->Shutdown) program->Shutdown();
+    state.programInitialised = false;
+
+    releaseLeakedResources(LeakedKind::Bitmaps);
+    a->Log(VZ_INFO, "Releasing Input Implementations.");
+    for (int i = 0; i < state.inputCount; ++i) state.inputs[i]->ops->Shutdown(state.inputs[i]);
+    a->Log(VZ_INFO, "Releasing sounds.");
+    releaseLeakedResources(LeakedKind::Sounds);
+    a->Log(VZ_INFO, "Releasing fonts.");
+    releaseLeakedResources(LeakedKind::Fonts);
+
+    a->Log(VZ_INFO, "Releasing Sound Implementation.");
+    if (state.sound) state.sound->ops->Shutdown(state.sound);
+    unbindSound();
+
+    shutdownRenderer();
+    unbindRenderer();
+    destroyWindow();
+
+    state.inputCount = 0;
+    if (!state.fatalExit) unbindProgram();
+
+    a->Print("Closing File Openers...");
+    fs::shutdownFiles();
+    diag::closeLogFile();
+    destroyEngineMutexes();
+}
+
+}  // namespace vz

@@ -1,0 +1,139 @@
+// Everything a port of the runtime provides, grouped by concern. The portable
+// code never includes a system header of its own; it calls these. One folder
+// per platform implements them: win32/ (the product) and posix/ (the
+// development host: a headless window host, dlopen, stderr for message boxes).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace vz::platform {
+
+// ---------------------------------------------------------------------------
+// [SECTION] Libraries
+// ---------------------------------------------------------------------------
+
+// Load a shared library by file-system path or bare name. On the development
+// host a name ending in ".dll" is loaded as the same name ending in ".so".
+// Null on failure; lastErrorCode() then tells why.
+void* loadLibrary(const char* path);
+// Address of an exported symbol, or null.
+void* findSymbol(void* library, const char* name);
+void freeLibrary(void* library);
+// The system's error code of the last failed call on this thread.
+uint32_t lastErrorCode();
+
+// ---------------------------------------------------------------------------
+// [SECTION] Time
+// ---------------------------------------------------------------------------
+
+// Ask the system for 1 ms timer and sleep resolution for the whole run.
+void setTimerResolution1ms();
+// Millisecond clock of the multimedia timer; wraps after 49 days.
+uint32_t timeMs();
+void sleepMs(uint32_t milliseconds);
+// Local year, month 1-12, day, hour, minute, second.
+void localDateTime(int32_t out[6]);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Threads
+// ---------------------------------------------------------------------------
+
+using ThreadEntry = void (*)(void* argument);
+
+uint32_t currentThreadId();
+// Start a detached thread with the default stack size. Returns the system's
+// handle for the thread (never freed by the caller), null on failure.
+void* startThread(ThreadEntry entry, void* argument);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Dialogs and process
+// ---------------------------------------------------------------------------
+
+enum class BoxIcon { Information, Warning, Error, Exclamation };
+enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
+
+// Modal system message box. Returns the Win32 button id (1 OK, 2 cancel,
+// 6 yes, 7 no). With VOZER_POPUPS=log in the environment nothing is shown:
+// the caption and text go to stderr and the answer is OK (or yes).
+int messageBox(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons);
+// True when message boxes are written to stderr instead of shown.
+bool popupsAreLogged();
+
+[[noreturn]] void exitProcess(int code);
+// Value of an environment variable, empty when unset.
+std::string environment(const char* name);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Single instance
+// ---------------------------------------------------------------------------
+
+// Whether a system-wide mutex of that name exists (opened and closed again).
+bool namedMutexExists(const char* name);
+// Create the system-wide mutex, not owned; it stays open for the whole run.
+void createNamedMutex(const char* name);
+// Find the first top-level window whose text equals `title` exactly, bring it
+// to the foreground and restore it. True when one was found.
+bool activateWindowWithTitle(const char* title);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Screen and windows
+// ---------------------------------------------------------------------------
+
+struct WindowEvents {
+    // Called from the message handling of the main window.
+    void (*closeRequested)() = nullptr;
+    void (*activationChanged)(bool active) = nullptr;
+};
+
+// Primary screen size in pixels.
+void desktopSize(int32_t& width, int32_t& height);
+// Create and show the main window with a client area of width x height.
+// Null on failure. The headless host returns a token that is not a window.
+void* createMainWindow(const char* title, int32_t width, int32_t height, bool windowed,
+                       const WindowEvents& events);
+void destroyMainWindow(void* window);
+// Handle every waiting message; false once the system asked the process to quit.
+bool pumpMessages();
+
+// ---------------------------------------------------------------------------
+// [SECTION] Folders and files
+// ---------------------------------------------------------------------------
+// What the virtual-path and file layer (fs/) needs from the system. Every path
+// here is an operating-system path with '/' as separator (Win32 accepts it);
+// folder results never end in '/'.
+
+enum class SystemFolder { UserAppData, SharedAppData, Documents, Desktop };
+
+// A folder of the system, created when missing; empty when the system has
+// none. The development host has one per-installation data folder
+// (VOZER_USER_ROOT, else $XDG_DATA_HOME/vozer, else ~/.local/share/vozer) that
+// stands for both application-data folders.
+std::string systemFolder(SystemFolder which);
+// The folder that holds the running program file (VOZER_RES_ROOT overrides it
+// on the development host).
+std::string programFolder();
+// Create one directory whose parent exists. With `everyoneMayWrite` the Win32
+// port gives it an access list that lets every user of the machine write it
+// and everything created below it. True when it exists as a directory afterwards.
+bool createDirectory(const char* path, bool everyoneMayWrite);
+bool deleteFile(const char* path);
+bool isDirectory(const char* path);
+
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+// The entries of a folder, "." and ".." left out, in the system's order.
+// False when the folder cannot be listed.
+bool listDirectory(const char* path, std::vector<DirectoryEntry>& out);
+
+// Binary streams with 64-bit positions, so a pak up to 4 GB can be addressed
+// on the 32-bit product. Modes are the C library's ("rb", "wb", "ab").
+std::FILE* openFile(const char* path, const char* mode);
+bool seekFile(std::FILE* file, int64_t offset, int origin);
+int64_t tellFile(std::FILE* file);
+
+}  // namespace vz::platform

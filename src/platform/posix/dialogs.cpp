@@ -1,0 +1,28 @@
+// The development host has no desktop: message boxes are written to stderr
+// and answered as if the player had clicked OK (or yes).
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace vz::platform {
+
+bool popupsAreLogged() { return true; }
+
+int messageBox(const char* text, const char* caption, BoxIcon, BoxButtons buttons) {
+    std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
+    std::fflush(stderr);
+    return (buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel) ? 6 : 1;
+}
+
+void exitProcess(int code) {
+    std::fflush(nullptr);
+    std::exit(code);
+}
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+}  // namespace vz::platform
