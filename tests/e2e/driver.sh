@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Runs one end-to-end case (a case_*.sh file): lays out a game folder with this
+# build's runtime, the headless renderer and a test Program, runs the runtime
+# as a player would start it, and checks its exit code, output and the trace
+# the test Program writes. Works for both builds (the Windows one under Wine).
+set -u
+case_file=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+game=$work/game
+mkdir -p "$game/core"
+cp "$VOZER_BUILD_DIR/vozer_runtime$VOZER_EXE_SUFFIX" "$game/"
+cp "$VOZER_BUILD_DIR/core/gfxmod_null$VOZER_LIB_SUFFIX" "$game/core/"
+export VOZER_USER_ROOT=$work/user VOZER_POPUPS=log VOZER_RENDERER=gfxmod_null.dll
+failures=0
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+# The layout-only Program exists in the 32-bit build; the header one in both.
+default_program() {
+    if [ -d "$VOZER_BUILD_DIR/testprogs/raw" ]; then echo raw; else echo probe; fi
+}
+
+use_program() {
+    cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
+}
+
+run_game() {
+    if [ "$VOZER_TARGET" = win32 ]; then
+        (cd "$game" && "$VOZER_SOURCE_DIR/tools/wine-exec" ./vozer_runtime.exe "$@") >"$work/output.txt" 2>&1
+    else
+        (cd "$game" && ./vozer_runtime "$@") >"$work/output.txt" 2>&1
+    fi
+    status=$?
+    echo "--- runtime output (exit code $status)"
+    cat "$work/output.txt"
+    echo "--- trace"
+    cat "$game/trace.txt" 2>/dev/null
+    echo "---"
+}
+
+expect_status() {
+    [ "$status" -eq "$1" ] || fail "exit code $status, expected $1"
+}
+
+expect_output() {
+    grep -qF -- "$1" "$work/output.txt" || fail "output lacks: $1"
+}
+
+expect_no_output() {
+    ! grep -qF -- "$1" "$work/output.txt" || fail "output has: $1"
+}
+
+# expect_trace PATTERN OP COUNT: number of trace lines starting with PATTERN.
+expect_trace() {
+    local count
+    count=$(grep -c "^$1" "$game/trace.txt" 2>/dev/null)
+    count=${count:-0}
+    [ "$count" "$2" "$3" ] || fail "trace has $count '$1' lines, expected $2 $3"
+}
+
+# The lines of the output matching PATTERN, in order, must be exactly the arguments.
+expect_in_order() {
+    local pattern=$1
+    shift
+    local got
+    got=$(grep -oF -e "$1" -e "${2:-@@}" -e "${3:-@@}" -e "${4:-@@}" "$work/output.txt" | tr '\n' '|')
+    local want
+    want=$(printf '%s|' "$@")
+    [ "$got" = "$want" ] || fail "$pattern in order: got '$got', expected '$want'"
+}
+
+# shellcheck source=/dev/null
+source "$case_file"
+
+if [ "$failures" -gt 0 ]; then
+    echo "$failures check(s) failed in $(basename "$case_file")"
+    exit 1
+fi
+echo "ok: $(basename "$case_file")"

@@ -1,0 +1,76 @@
+/* A test Program on the engine's headers, for both builds. It behaves like
+ * the raw-layout one (trace.txt, VOZER_TEST_VERSION, VOZER_TEST_QUIT_AFTER,
+ * VOZER_TEST_INIT_FAILS) and also leaves its identity empty when
+ * VOZER_TEST_NO_IDENTITY is set, or takes its title from VOZER_TEST_TITLE. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "vozer_api.h"
+
+static VozerProgramRecord* program;
+static FILE* trace;
+static int updates;
+static int quitAfter = 5;
+
+static void note(const char* what) {
+    if (!trace) trace = fopen("trace.txt", "w");
+    if (trace) {
+        fprintf(trace, "%s\n", what);
+        fflush(trace);
+    }
+}
+
+static vz_bool VZ_CDECL probeInit(void) {
+    char line[64];
+    sprintf(line, "init period=%d", program->display.framePeriodMs);
+    note(line);
+    program->api->Print("probe test Program: Init");
+    return getenv("VOZER_TEST_INIT_FAILS") ? 0 : 1;
+}
+
+static void VZ_CDECL probeShutdown(void) { note("shutdown"); }
+
+static void VZ_CDECL probeUpdate(float seconds) {
+    char line[64];
+    sprintf(line, "update %.3f", seconds);
+    note(line);
+    if (++updates == quitAfter) program->api->Quit();
+}
+
+static void VZ_CDECL probeRender(float seconds) {
+    (void)seconds;
+    note("render");
+}
+
+static int32_t VZ_CDECL probeEvent(VozerEvent event) {
+    char line[64];
+    sprintf(line, "event %d", event.type);
+    note(line);
+    return 0;
+}
+
+VZ_EXTERN_C VZ_EXPORT vz_bool VZ_CDECL ZT_GetProgramInterface(VozerProgramRecord* record, int32_t version) {
+    const char* override = getenv("VOZER_TEST_VERSION");
+    const char* quit = getenv("VOZER_TEST_QUIT_AFTER");
+    const char* title = getenv("VOZER_TEST_TITLE");
+    (void)version;
+    program = record;
+    record->interfaceVersion = override ? (uint32_t)atoi(override) : VZ_INTERFACE_VERSION;
+    if (quit) quitAfter = atoi(quit);
+    if (!getenv("VOZER_TEST_NO_IDENTITY")) {
+        strcpy(record->id, "VozerProbeTest");
+        strncpy(record->title, title ? title : "Probe Test", sizeof record->title - 1);
+        strcpy(record->version, "1.0");
+        strcpy(record->developerName, "Vozer Tests");
+    }
+    record->display.width = 640;
+    record->display.height = 480;
+    record->display.windowed = 1;
+    record->Init = probeInit;
+    record->Shutdown = probeShutdown;
+    record->Update = probeUpdate;
+    record->Render = probeRender;
+    record->OnEvent = probeEvent;
+    return 1;
+}
