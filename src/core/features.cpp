@@ -1,26 +1,31 @@
 #include <cstring>
+#include <string>
 
 #include "core/boot_config.h"
 #include "core/runtime_state.h"
 
 namespace vz {
 
-// A feature is present when it stands in a list as a whole token: "SHOW_FPS"
-// matches "A,SHOW_FPS" but neither "SHOW_FPS2" nor "NO_SHOW_FPS".
+namespace {
+bool isSeparator(char c) { return c == ' ' || c == ',' || c == ';'; }
+}  // namespace
+
+// A whole token is bounded by the list's ends, ' ', ',' or ';': "SHOW_FPS"
+// is found in "A,SHOW_FPS" but neither in "SHOW_FPS2" nor in "NO_SHOW_FPS".
+bool listHasToken(const std::string& list, const char* token) {
+    if (!token || !*token) return false;
+    const size_t length = std::strlen(token);
+    for (size_t at = list.find(token); at != std::string::npos; at = list.find(token, at + 1)) {
+        const bool starts = at == 0 || isSeparator(list[at - 1]);
+        const bool ends = at + length == list.size() || isSeparator(list[at + length]);
+        if (starts && ends) return true;
+    }
+    return false;
+}
+
 bool hasFeature(const char* name) {
-    if (!name || !*name) return false;
-    const size_t length = std::strlen(name);
-    auto isTokenChar = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-    };
     for (const std::string& list : rt().boot.featureLists) {
-        size_t at = list.find(name);
-        while (at != std::string::npos) {
-            const bool startsToken = at == 0 || !isTokenChar(list[at - 1]);
-            const bool endsToken = at + length == list.size() || !isTokenChar(list[at + length]);
-            if (startsToken && endsToken) return true;
-            at = list.find(name, at + 1);
-        }
+        if (listHasToken(list, name)) return true;
     }
     return false;
 }

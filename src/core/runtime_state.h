@@ -16,6 +16,11 @@
 
 namespace vz {
 
+namespace vudozar {
+struct Array;
+struct Node;
+}  // namespace vudozar
+
 constexpr int MAX_INPUTS = 8;
 
 // Values read from the boot configuration (prog.xml, developer.xml), with
@@ -25,18 +30,25 @@ struct BootSettings {
     bool developerMode = false;
     bool logging = false;            // write the log file
     bool console = false;            // developer console available
-    int32_t consoleToggleKey = -89;
+    int32_t consoleToggleKey = -89;  // 0xA7 read as a signed byte
     int32_t deviceWidth = 0, deviceHeight = 0;
     bool overrideDevice = false;
     bool autoscale = false;
-    std::vector<std::string> featureLists; // whole-token feature search runs over these
-    int32_t variantPlatform = 1;     // WINDOWS
-    int32_t variantSizeClass = 0;
+    int32_t byteOrder = 1234;        // little-endian, read by the image code
+    std::vector<std::string> featureLists; // [0] application + developer, [1] the variant's
+    std::string variantId;           // id of the chosen variant node
     bool forceVariant = false;
+    std::string forcedVariant;
     bool forceResolution = false;
-    bool forceWindowed = false;
+    int32_t forcedWidth = 0, forcedHeight = 0;
+    std::string supportedResolutions = "*";
     std::string locale;
-    std::string packages[5];         // the package lists, in opening order
+    // The package lists in opening order: packages, addon_packages, sound
+    // effects, music, developer_packages.
+    std::string packages[5];
+    std::vector<const vudozar::Array*> manifest; // later files first
+    const vudozar::Node* applicationNode = nullptr; // for product-value lookups
+    const vudozar::Node* variantNode = nullptr;
 };
 
 struct PopupEntry {
