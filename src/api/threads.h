@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "vozer_types.h"
+
 namespace vz {
 
 // The runtime's own mutexes, by index. Where they nest they are taken in the

@@ -12,11 +12,6 @@
 
 namespace vz {
 
-namespace {
-constexpr int THREAD_WAIT_STEPS = 60;  // 60 x 50 ms: workers get three seconds to end
-constexpr uint32_t THREAD_WAIT_STEP_MS = 50;
-}  // namespace
-
 void shutdownRenderer() {
     RuntimeState& state = rt();
     api()->Log(VZ_SYSTEM, "Vozer RendImp Shutdown.");
@@ -37,9 +32,7 @@ void shutdown() {
     a->Log(VZ_SYSTEM, "VOZER Shutdown.");
     a->Quit();
 
-    a->Log(VZ_SYSTEM, "Waiting for threads to exit... (%d threads)", liveThreadCount());
-    for (int i = 0; i < THREAD_WAIT_STEPS && liveThreadCount() > 0; ++i) a->Sleep(THREAD_WAIT_STEP_MS);
-    if (liveThreadCount() > 0) a->Log(VZ_WARNING, "Time out: %d threads left running!", liveThreadCount());
+    waitForThreads();  // workers get three seconds to see the quit request
 
     VozerProgramRecord* program = state.shared.program;
     if (state.programInitialised && program && program->Shutdown) program->Shutdown();

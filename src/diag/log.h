@@ -4,7 +4,7 @@
 namespace vz::diag {
 
 // Open the numbered log file under user://logs when the boot settings ask for
-// it and write the banner. Lines logged before this are kept in memory only.
+// it and write the banner. Lines logged before this are dropped.
 void startLogFile();
 // Write the closing summary and close the log file.
 void closeLogFile();
