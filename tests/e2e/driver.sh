@@ -19,6 +19,23 @@ fail() {
     failures=$((failures + 1))
 }
 
+# write_prog_xml [DEVELOPER ATTRIBUTES]: the game's boot configuration.
+write_prog_xml() {
+    cat >"$game/prog.xml" <<XML
+<?xml version="1.0" encoding="utf-8"?>
+<vudozar>
+  <array id="PARAMETERS">
+    <node id="APPLICATION" fps_limit="120" />
+    <node id="DEVELOPER" ${1:-} />
+  </array>
+  <array id="VARIANTS">
+    <node id="WINDOWS" renderer_implementation="gfxmod_null" />
+  </array>
+</vudozar>
+XML
+}
+write_prog_xml
+
 # The layout-only Program exists in the 32-bit build; the header one in both.
 default_program() {
     if [ -d "$VOZER_BUILD_DIR/testprogs/raw" ]; then echo raw; else echo probe; fi
