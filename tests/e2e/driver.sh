@@ -90,6 +90,35 @@ expect_in_order() {
     [ "$got" = "$want" ] || fail "$pattern in order: got '$got', expected '$want'"
 }
 
+# The log files this run wrote, newest last (the development host keeps them
+# below VOZER_USER_ROOT, Wine below the prefix's drive).
+started_marker=$work/started
+touch "$started_marker"
+run_logs() {
+    local roots=("$VOZER_USER_ROOT")
+    if [ "$VOZER_TARGET" = win32 ]; then
+        # shellcheck source=/dev/null
+        (source "$VOZER_SOURCE_DIR/tools/lib/env.sh" && echo "$WINEPREFIX") >"$work/prefix"
+        roots+=("$(cat "$work/prefix")/drive_c")
+    fi
+    find "${roots[@]}" -name 'vozer-*.log' -newer "$started_marker" 2>/dev/null | sort
+}
+
+# expect_log TEXT OP COUNT: lines of this run's log file containing TEXT.
+expect_log() {
+    local log count
+    log=$(run_logs | tail -n 1)
+    [ -n "$log" ] || { fail "no log file was written"; return; }
+    count=$(grep -cF -- "$1" "$log")
+    [ "$count" "$2" "$3" ] || fail "log has $count lines with '$1', expected $2 $3"
+}
+
+show_log() {
+    local log
+    log=$(run_logs | tail -n 1)
+    [ -n "$log" ] && { echo "--- log $log"; cat "$log"; echo "---"; }
+}
+
 # shellcheck source=/dev/null
 source "$case_file"
 

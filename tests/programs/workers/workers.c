@@ -1,0 +1,65 @@
+/* A test Program that logs from the main thread and from two worker threads
+ * and raises the same popup from a worker several times. Then worker-b lives
+ * 100 ms and worker-a VOZER_TEST_WORKER_MS milliseconds (default 100; -1:
+ * never ends). The fifth Update calls Quit. */
+#include <stdlib.h>
+#include <string.h>
+
+#include "vozer_api.h"
+
+#define LINES_PER_WORKER 3
+
+static VozerProgramRecord* program;
+static VozerEngineApi* zt;
+static int updates;
+static int workerMs = 100;
+
+static void VZ_CDECL worker(void* argument) {
+    const char* name = (const char*)argument;
+    int i;
+    int lifeMs;
+    for (i = 0; i < LINES_PER_WORKER; ++i) zt->Log(VZ_INFO, "%s line %d", name, i);
+    for (i = 0; i < 3; ++i) zt->Popup(VZ_WARNING, "popup from a worker");
+    lifeMs = strcmp(name, "worker-a") == 0 ? workerMs : 100;
+    if (lifeMs < 0) {
+        for (;;) zt->Sleep(50);
+    }
+    zt->Sleep((uint32_t)lifeMs);
+    zt->Log(VZ_INFO, "%s done", name);
+}
+
+static vz_bool VZ_CDECL workersInit(void) {
+    const char* ms = getenv("VOZER_TEST_WORKER_MS");
+    zt = program->api;
+    if (ms) workerMs = atoi(ms);
+    zt->Print("main line");
+    zt->Log(VZ_WARNING, "main warning");
+    zt->Log(VZ_ERROR, "main error");
+    zt->CreateThread("worker-a", worker, (void*)"worker-a", 0);
+    zt->CreateThread("worker-b", worker, (void*)"worker-b", 0);
+    return 1;
+}
+
+static void VZ_CDECL workersUpdate(float seconds) {
+    (void)seconds;
+    if (++updates == 5) zt->Quit();
+}
+
+static void VZ_CDECL workersRender(float seconds) { (void)seconds; }
+
+VZ_EXTERN_C VZ_EXPORT vz_bool VZ_CDECL ZT_GetProgramInterface(VozerProgramRecord* record, int32_t version) {
+    (void)version;
+    program = record;
+    record->interfaceVersion = VZ_INTERFACE_VERSION;
+    strcpy(record->id, "VozerWorkersTest");
+    strcpy(record->title, "Workers Test");
+    strcpy(record->version, "1.0");
+    strcpy(record->developerName, "Vozer Tests");
+    record->display.width = 640;
+    record->display.height = 480;
+    record->display.windowed = 1;
+    record->Init = workersInit;
+    record->Update = workersUpdate;
+    record->Render = workersRender;
+    return 1;
+}
