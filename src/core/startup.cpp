@@ -172,6 +172,8 @@ bool preInitialise(void* hostWindow) {
 
     diag::startLogFile();
     a->Log(VZ_SYSTEM, "Logging Verbose Level set to %d.", state.boot.verboseLevel);
+    // The configuration was read before the log existed; say what it chose.
+    if (!state.boot.variantId.empty()) a->Log(VZ_SYSTEM, "Build variant '%s'.", state.boot.variantId.c_str());
 
     checkSingleInstance();
     bindRendererIfUnbound();

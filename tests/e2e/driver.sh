@@ -41,6 +41,12 @@ default_program() {
     if [ -d "$VOZER_BUILD_DIR/testprogs/raw" ]; then echo raw; else echo probe; fi
 }
 
+# use_sample: the sample game with its own boot configuration and resources.
+use_sample() {
+    cp "$VOZER_BUILD_DIR/samples/demo/prog$VOZER_LIB_SUFFIX" "$game/"
+    cp -r "$VOZER_SOURCE_DIR/samples/demo/res/." "$game/"
+}
+
 use_program() {
     cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
 }
