@@ -150,5 +150,46 @@ TEST_F(BootConfigTest, PackageConditionsFollowTheProgramSize) {
     EXPECT_FALSE(packageConditionHolds("feature=SD", 1, 1));
 }
 
+std::vector<std::string>& addedSearchPaths() {
+    static std::vector<std::string> paths;
+    return paths;
+}
+
+int32_t VZ_CDECL captureAddSearchPath(const char* path, vz_bool priority) {
+    addedSearchPaths().push_back(std::string(path) + (priority ? " (high)" : " (low)"));
+    return static_cast<int32_t>(addedSearchPaths().size());
+}
+
+TEST_F(BootConfigTest, PackagesOpenInListOrderWithTheirConditions) {
+    addedSearchPaths().clear();
+    api()->AddSearchPath = captureAddSearchPath;
+    program().display.width = 1280;
+    program().display.height = 720;
+    ASSERT_TRUE(apply(application("packages=\"base,@res>=1280x720:data-hd,@res<=800x600:data-sd,x,"
+                                  "@resolution=720x1280:data-p,@feature=NOPE:data-f,@bad\"",
+                                  "developer_mode=\"1\" developer_packages=\"dev\"") +
+                      variants("<node id=\"WINDOWS\" addon_packages=\"@open:addon\"/>")));
+    openResourcePackages();
+    EXPECT_EQ(addedSearchPaths(),
+              (std::vector<std::string>{"res://base (high)", "res://data-hd (high)", "res://data-p (high)",
+                                        "res://addon (high)", "res://data-sfx-OGG_44100 (high)",
+                                        "res://data-music-OGG_44100 (high)", "res://dev (low)"}));
+}
+
+TEST_F(BootConfigTest, OverlongPackageListsAreIgnoredAndLongOnesCutAt32Entries) {
+    addedSearchPaths().clear();
+    api()->AddSearchPath = captureAddSearchPath;
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += (i ? ",p" : "p") + std::to_string(i);
+    std::string overlong = "a" + std::string(600, 'b');
+    ASSERT_TRUE(apply(application("packages=\"" + many + "\"") +
+                      variants("<node id=\"WINDOWS\" addon_packages=\"" + overlong + "\"/>")));
+    rt().boot.packages[2].clear();
+    rt().boot.packages[3].clear();
+    openResourcePackages();
+    ASSERT_EQ(addedSearchPaths().size(), 32u);
+    EXPECT_EQ(addedSearchPaths().back(), "res://p31 (high)");
+}
+
 }  // namespace
 }  // namespace vz
