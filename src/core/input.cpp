@@ -26,6 +26,7 @@ void deliverQueuedInputEvents() {
 void clearInputState() {
     EngineLock lock(MUTEX_CORE_IMP);
     rt().inputQueue.clear();
+    clearKeyState();
 }
 
 }  // namespace vz

@@ -9,7 +9,9 @@ namespace vz {
 void queueInputEvent(const VozerEvent& event);
 // Hand the queued events to the Program in arrival order and empty the queue.
 void deliverQueuedInputEvents();
-// Forget key and axis state (after a mode change).
+// Forget queued events and key and axis state (after a mode change).
 void clearInputState();
+// Zero the key state and value tables.
+void clearKeyState();
 
 }  // namespace vz

@@ -265,6 +265,8 @@ TEST_F(PathTest, RootsComeFromTheFoldersAndIdentity) {
     EXPECT_EQ(fs::targetRoot(1), base_ + "/data/Korvid/My_Game_2");
     EXPECT_EQ(fs::targetRoot(0), base_ + "/data/Korvid/My_Game_2");
     EXPECT_EQ(fs::targetRoot(3), base_ + "/prog/game");
+    EXPECT_FALSE(platform::isDirectory(fs::targetRoot(1).c_str())) << "no folders before the identity is known";
+    fs::rebuildUserPaths();
     EXPECT_TRUE(platform::isDirectory(fs::targetRoot(1).c_str()));
 
     rt().developerPathName = "Studio";

@@ -1,0 +1,166 @@
+// Reading a 64 MB pak entry through a file handle in 64 KB blocks, against
+// plain fread of the same bytes from a loose file, in the same run. The
+// ratio (handle time / fread time) is printed at the end: the entry window,
+// the opener chain and the handle must cost next to nothing over the stream.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "api/engine_api.h"
+#include "api/threads.h"
+#include "core/runtime_state.h"
+#include "fs/files.h"
+#include "fs/pak.h"
+#include "fs/paths.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr size_t ENTRY_SIZE = 64u << 20;
+constexpr size_t BLOCK = 64u << 10;
+
+int32_t quietPrint(const char*, ...) { return 0; }
+int32_t quietLevel(int32_t, const char*, ...) { return 0; }
+
+struct Fixture {
+    std::string dir;
+    std::string loosePath;
+
+    Fixture() {
+        char pattern[] = "/tmp/vozer-bench-XXXXXX";
+        if (!mkdtemp(pattern)) std::abort();
+        dir = pattern;
+        vz::resetRuntimeState();
+        vz::fillEngineApi();
+        vz::recordMainThread();
+        vz::createEngineMutexes();
+        vz::api()->Print = &quietPrint;
+        vz::api()->Log = &quietLevel;
+        vz::api()->Popup = &quietLevel;
+        vz::fs::setTargetRoot(3, dir);
+        vz::fs::setTargetRoot(1, dir);
+
+        std::vector<uint8_t> bytes(ENTRY_SIZE);
+        uint32_t x = 12345;
+        for (auto& b : bytes) {
+            x = x * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(x >> 24);
+        }
+        loosePath = dir + "/loose.bin";
+        write(loosePath, bytes.data(), bytes.size());
+        // Neighbours on both sides, so the entry is a window in the middle of the pak.
+        std::vector<vz::fs::PakSource> entries = {{"before", std::vector<uint8_t>(4096, 1)},
+                                                   {"big.bin", std::move(bytes)},
+                                                   {"after", std::vector<uint8_t>(4096, 2)}};
+        std::vector<uint8_t> pak = vz::fs::buildPak(entries);
+        write(dir + "/bench.pak", pak.data(), pak.size());
+    }
+    ~Fixture() {
+        vz::fs::shutdownFiles();
+        std::remove(loosePath.c_str());
+        std::remove((dir + "/bench.pak").c_str());
+        ::rmdir(dir.c_str());
+    }
+    static void write(const std::string& path, const uint8_t* data, size_t size) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(data, 1, size, f) != size) std::abort();
+        std::fclose(f);
+    }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+void BM_PakEntryThroughHandle(benchmark::State& state) {
+    fixture();
+    std::vector<char> buffer(BLOCK);
+    for (auto _ : state) {
+        VozerFile* file = vz::slots::OpenFile("res://bench/big.bin", "r");
+        if (!file) {
+            state.SkipWithError("pak entry did not open");
+            return;
+        }
+        size_t total = 0;
+        int32_t n;
+        while ((n = vz::slots::ReadFile(buffer.data(), static_cast<int32_t>(BLOCK), file)) > 0) total += static_cast<size_t>(n);
+        vz::slots::CloseFile(file);
+        if (total != ENTRY_SIZE) state.SkipWithError("short read");
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(ENTRY_SIZE));
+}
+
+void BM_LooseFileFread(benchmark::State& state) {
+    const std::string path = fixture().loosePath;
+    std::vector<char> buffer(BLOCK);
+    for (auto _ : state) {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (!file) {
+            state.SkipWithError("loose file did not open");
+            return;
+        }
+        size_t total = 0, n;
+        while ((n = std::fread(buffer.data(), 1, BLOCK, file)) > 0) total += n;
+        std::fclose(file);
+        if (total != ENTRY_SIZE) state.SkipWithError("short read");
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(ENTRY_SIZE));
+}
+
+BENCHMARK(BM_LooseFileFread)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PakEntryThroughHandle)->Unit(benchmark::kMillisecond);
+
+// Console output plus the ratio of the two measurements (wall clock and CPU,
+// averaged over every repetition; aggregate rows are not counted again).
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            // Repetitions reported as aggregates only: the mean row stands for them.
+            bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
+            if (run.iterations <= 0 || (run.run_type != Run::RT_Iteration && !mean)) continue;
+            Sum& sum = sums_[run.run_name.function_name];
+            sum.real += run.GetAdjustedRealTime();
+            sum.cpu += run.GetAdjustedCPUTime();
+            ++sum.count;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        auto pak = sums_.find("BM_PakEntryThroughHandle");
+        auto loose = sums_.find("BM_LooseFileFread");
+        if (pak == sums_.end() || loose == sums_.end() || loose->second.real <= 0 || loose->second.cpu <= 0) return;
+        std::printf("ratio pak-entry handle / loose fread: %.3f wall, %.3f cpu\n",
+                    (pak->second.real / pak->second.count) / (loose->second.real / loose->second.count),
+                    (pak->second.cpu / pak->second.count) / (loose->second.cpu / loose->second.count));
+    }
+
+private:
+    struct Sum {
+        double real = 0, cpu = 0;
+        int count = 0;
+    };
+    std::map<std::string, Sum> sums_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
