@@ -19,13 +19,14 @@ fail() {
     failures=$((failures + 1))
 }
 
-# write_prog_xml [DEVELOPER ATTRIBUTES]: the game's boot configuration.
+# write_prog_xml [DEVELOPER ATTRIBUTES] [APPLICATION ATTRIBUTES]: the game's
+# boot configuration.
 write_prog_xml() {
     cat >"$game/prog.xml" <<XML
 <?xml version="1.0" encoding="utf-8"?>
 <vudozar>
   <array id="PARAMETERS">
-    <node id="APPLICATION" fps_limit="120" />
+    <node id="APPLICATION" fps_limit="120" ${2:-} />
     <node id="DEVELOPER" ${1:-} />
   </array>
   <array id="VARIANTS">
