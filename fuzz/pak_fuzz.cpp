@@ -9,41 +9,12 @@
 #include <vector>
 
 #include "api/engine_api.h"
+#include "fuzz_support.h"
 #include "fs/files.h"
 #include "fs/pak.h"
 
-namespace {
-
-// Messages are formatted (that is part of what runs) but go nowhere.
-int32_t quietPrint(const char* format, ...) {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return 0;
-}
-int32_t quietLevel(int32_t, const char* format, ...) {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return 0;
-}
-
-void silenceMessages() {
-    VozerEngineApi* table = vz::api();
-    table->Print = &quietPrint;
-    table->Log = &quietLevel;
-    table->Popup = &quietLevel;
-}
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
+using vz::fuzz::check;
+using vz::fuzz::silenceMessages;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool silenced = (silenceMessages(), true);

@@ -10,44 +10,24 @@
 #include <string>
 
 #include "api/engine_api.h"
+#include "fuzz_support.h"
 #include "fs/pak.h"
 #include "fs/pak_tool.h"
 #include "fs/paths.h"
 
 namespace {
 
-int32_t quietPrint(const char* format, ...) {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return 0;
-}
-int32_t quietLevel(int32_t, const char* format, ...) {
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return 0;
-}
+using vz::fuzz::check;
+using vz::fuzz::silenceMessages;
 
 const char* const RES_ROOT = "/fuzz/res";
 const char* const USER_ROOT = "/fuzz/user";
 
 bool setUp() {
-    VozerEngineApi* table = vz::api();
-    table->Print = &quietPrint;
-    table->Log = &quietLevel;
-    table->Popup = &quietLevel;
+    silenceMessages();
     vz::fs::setTargetRoot(1, USER_ROOT);
     vz::fs::setTargetRoot(3, RES_ROOT);
     return true;
-}
-
-void check(bool condition) {
-    if (!condition) std::abort();
 }
 
 void checkResolved(const std::string& resolved) {

@@ -6,25 +6,11 @@
 #include <memory>
 
 #include "api/engine_api.h"
+#include "fuzz_support.h"
 #include "data/vudozar.h"
 
-namespace {
-
-int32_t quietPrint(const char*, ...) { return 0; }
-int32_t quietLevel(int32_t, const char*, ...) { return 0; }
-
-void silenceMessages() {
-    VozerEngineApi* table = vz::api();
-    table->Print = &quietPrint;
-    table->Log = &quietLevel;
-    table->Popup = &quietLevel;
-}
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
+using vz::fuzz::check;
+using vz::fuzz::silenceMessages;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool silenced = (silenceMessages(), true);

@@ -4,23 +4,11 @@
 #include <cstring>
 
 #include "api/engine_api.h"
+#include "fuzz_support.h"
 #include "data/xml_reader.h"
 
-namespace {
-
-int32_t quietPrint(const char*, ...) { return 0; }
-int32_t quietLevel(int32_t, const char*, ...) { return 0; }
-
-// Messages are part of what is exercised (they are formatted by the reader),
-// but nobody needs to see them.
-void silenceMessages() {
-    VozerEngineApi* table = vz::api();
-    table->Print = &quietPrint;
-    table->Log = &quietLevel;
-    table->Popup = &quietLevel;
-}
-
-}  // namespace
+using vz::fuzz::check;
+using vz::fuzz::silenceMessages;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool silenced = (silenceMessages(), true);
