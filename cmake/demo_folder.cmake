@@ -1,7 +1,11 @@
 # dist/win32/demo: the sample game as it ships to players, runnable as is:
 # vozer_runtime.exe, the Program, its boot configuration and resources, and the
-# renderer plug-ins in core/.
-set(VOZER_DEMO_DIR ${PROJECT_SOURCE_DIR}/dist/win32/demo)
+# renderer plug-ins in core/. (The x86_64 test build assembles dist/win64/demo.)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VOZER_DEMO_DIR ${PROJECT_SOURCE_DIR}/dist/win64/demo)
+else()
+  set(VOZER_DEMO_DIR ${PROJECT_SOURCE_DIR}/dist/win32/demo)
+endif()
 set(demo_renderers $<TARGET_FILE:gfxmod_null>)
 if(TARGET gfxmod_d3d8)
   list(APPEND demo_renderers $<TARGET_FILE:gfxmod_d3d8>)

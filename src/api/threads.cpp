@@ -237,9 +237,11 @@ void threadTrampoline(void* argument) {
         apiLog(VZ_ERROR, "Thread entry ended with an exception.\n");
     }
     delete block;
+    // The record goes before the count drops: whoever waits for the count to
+    // reach zero (the shutdown) may destroy the registry right after.
+    removeThreadRecord();
     const int32_t left = --state().liveThreads;
     if (left < 0) apiLog(VZ_WARNING, "Thread ref counter reporting %d\n", left);
-    removeThreadRecord();
 }
 
 }  // namespace

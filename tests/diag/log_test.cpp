@@ -16,7 +16,7 @@ const std::regex NAMED_LINE(R"(^(\d{4,}): \[\d\d:\d\d\.\d\d\] \[([^\]]*)\]> (.*)
 
 TEST_F(LogTest, NewRunTakesFirstFreeNumberAndStartsWithBanner) {
     std::filesystem::create_directories(fakeFiles().root + "/logs");
-    for (int n = 1; n <= 3; ++n) std::ofstream(fakeFiles().root + "/logs/vozer-000" + std::to_string(n) + ".log") << "old\n";
+    for (int n = 1; n <= 3; ++n) std::ofstream(fakeFiles().root + "/logs/vozer-000" + std::to_string(n) + ".log", std::ios::binary) << "old\n";
 
     startLog(true);
     EXPECT_EQ(diag::logFilePath(), "user://logs/vozer-0004.log");

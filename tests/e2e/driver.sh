@@ -42,13 +42,23 @@ default_program() {
     if [ -d "$VOZER_BUILD_DIR/testprogs/raw" ]; then echo raw; else echo probe; fi
 }
 
+# Where the Program's user data (and so its log) lives below the data root:
+# its developer and title folder names.
+program_folder=""
+
 # use_sample: the sample game with its own boot configuration and resources.
 use_sample() {
+    program_folder="Vozer/Vozer_Sample_Game"
     cp "$VOZER_BUILD_DIR/samples/demo/prog$VOZER_LIB_SUFFIX" "$game/"
     cp -r "$VOZER_SOURCE_DIR/samples/demo/res/." "$game/"
 }
 
 use_program() {
+    case "$1" in
+        workers) program_folder="Vozer Tests/Workers_Test" ;;
+        files) program_folder="Vozer Tests/Files_Test" ;;
+        *) program_folder="" ;;
+    esac
     cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
 }
 
@@ -108,7 +118,7 @@ run_logs() {
         (source "$VOZER_SOURCE_DIR/tools/lib/env.sh" && echo "$WINEPREFIX") >"$work/prefix"
         roots+=("$(cat "$work/prefix")/drive_c")
     fi
-    find "${roots[@]}" -name 'vozer-*.log' -newer "$started_marker" 2>/dev/null | sort
+    find "${roots[@]}" -path "*/$program_folder/logs/vozer-*.log" -newer "$started_marker" 2>/dev/null | sort
 }
 
 # expect_log TEXT OP COUNT: lines of this run's log file containing TEXT.
