@@ -1,7 +1,8 @@
 /* A test Program that logs from the main thread and from two worker threads
  * and raises the same popup from a worker several times. Then worker-b lives
  * 100 ms and worker-a VOZER_TEST_WORKER_MS milliseconds (default 100; -1:
- * never ends). The fifth Update calls Quit. */
+ * never ends). Update calls Quit from the fifth frame on, once both workers
+ * have raised their popups. */
 #include <stdlib.h>
 #include <string.h>
 
@@ -11,7 +12,8 @@
 
 static VozerProgramRecord* program;
 static VozerEngineApi* zt;
-static int updates;
+static volatile int updates;
+static volatile int raised[2]; /* per worker: its popups are raised */
 static int workerMs = 100;
 
 static void VZ_CDECL worker(void* argument) {
@@ -19,7 +21,10 @@ static void VZ_CDECL worker(void* argument) {
     int i;
     int lifeMs;
     for (i = 0; i < LINES_PER_WORKER; ++i) zt->Log(VZ_INFO, "%s line %d", name, i);
+    /* Popups are logged once the runtime is up: raise them from the frames on. */
+    while (updates == 0) zt->Sleep(5);
     for (i = 0; i < 3; ++i) zt->Popup(VZ_WARNING, "popup from a worker");
+    raised[strcmp(name, "worker-a") == 0 ? 0 : 1] = 1;
     lifeMs = strcmp(name, "worker-a") == 0 ? workerMs : 100;
     if (lifeMs < 0) {
         for (;;) zt->Sleep(50);
@@ -42,7 +47,9 @@ static vz_bool VZ_CDECL workersInit(void) {
 
 static void VZ_CDECL workersUpdate(float seconds) {
     (void)seconds;
-    if (++updates == 5) zt->Quit();
+    /* Quit once the workers' popups are queued, so that a frame shows them. */
+    ++updates;
+    if ((updates >= 5 && raised[0] && raised[1]) || updates == 5000) zt->Quit();
 }
 
 static void VZ_CDECL workersRender(float seconds) { (void)seconds; }
