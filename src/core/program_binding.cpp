@@ -55,10 +55,10 @@ VozerProgramRecord* bindProgram() {
     return record;
 }
 
-void unbindProgram() {
+void unbindProgram(bool unload) {
     RuntimeState& state = rt();
     if (api()->Log) api()->Log(VZ_SYSTEM, "Unloading ProgImp Library.\n");
-    if (state.programLibrary) platform::freeLibrary(state.programLibrary);
+    if (state.programLibrary && unload) platform::freeLibrary(state.programLibrary);
     state.programLibrary = nullptr;
     state.shared.program = nullptr;
 }

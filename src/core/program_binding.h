@@ -8,8 +8,9 @@ namespace vz {
 // Load "prog.dll" and obtain its record. A missing library ends the process
 // (exit code 1) after the designed message; a bad one returns null.
 VozerProgramRecord* bindProgram();
-// Unload the Program library and forget its record.
-void unbindProgram();
+// Forget the Program's record and unload its library (unless `unload` is
+// false: a worker thread may still be running the Program's code).
+void unbindProgram(bool unload = true);
 // The built-in Program put in place of one with the wrong interface version.
 VozerProgramRecord* fallbackProgram();
 

@@ -32,7 +32,11 @@ void shutdown() {
     a->Log(VZ_SYSTEM, "VOZER Shutdown.");
     a->Quit();
 
-    waitForThreads();  // workers get three seconds to see the quit request
+    // Workers get three seconds to see the quit request. One still running
+    // after that may be executing the Program's code or calling the engine,
+    // so the Program library and the engine's locks then stay in place until
+    // the process ends instead of being pulled from under it.
+    const bool workersLeft = !waitForThreads();
 
     VozerProgramRecord* program = state.shared.program;
     if (state.programInitialised && program && program->Shutdown) program->Shutdown();
@@ -55,12 +59,12 @@ void shutdown() {
     destroyWindow();
 
     state.inputCount = 0;
-    if (!state.fatalExit) unbindProgram();
+    if (!state.fatalExit) unbindProgram(!workersLeft);
 
     a->Print("Closing File Openers...");
     fs::shutdownFiles();
     diag::closeLogFile();
-    destroyEngineMutexes();
+    if (!workersLeft) destroyEngineMutexes();
 }
 
 }  // namespace vz

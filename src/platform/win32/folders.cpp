@@ -75,6 +75,15 @@ public:
 
     SECURITY_ATTRIBUTES* attributes() { return descriptor_ ? &attributes_ : nullptr; }
 
+    // Put the access list on an existing folder. Some systems (Wine among
+    // them) take no notice of the list handed to CreateDirectory, so it is
+    // applied once more after creation.
+    void applyTo(const std::string& folder) {
+        if (!acl_) return;
+        SetNamedSecurityInfoA(const_cast<LPSTR>(folder.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, acl_, nullptr);
+    }
+
 private:
     PSID sid_ = nullptr;
     PACL acl_ = nullptr;
@@ -115,7 +124,10 @@ bool createDirectory(const char* path, bool everyoneMayWrite) {
     if (everyoneMayWrite) {
         EveryoneMayWrite security;
         if (SECURITY_ATTRIBUTES* sa = security.attributes()) {
-            if (CreateDirectoryA(native.c_str(), sa)) return true;
+            if (CreateDirectoryA(native.c_str(), sa)) {
+                security.applyTo(native);
+                return true;
+            }
         }
     }
     // Without the access list (or when the system refused it) a plain folder
