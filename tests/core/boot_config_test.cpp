@@ -106,6 +106,17 @@ TEST_F(BootConfigTest, TheLargeVariantIsPreferredAndNamesTheImplementations) {
     rt().renderer = nullptr;
 }
 
+TEST_F(BootConfigTest, ImplementationNamesWithAndWithoutDllNameTheSameLibrary) {
+    rt().renderer = reinterpret_cast<VozerRendImp*>(&recorder());  // already bound: no library is loaded
+    for (const char* name : {"gfxmod_x", "gfxmod_x.dll"}) {
+        ASSERT_TRUE(apply(variants(std::string("<node id=\"WINDOWS\" renderer_implementation=\"") + name +
+                                   "\" sound_implementation=\"" + name + "\"/>")));
+        EXPECT_EQ(rt().rendererName, "gfxmod_x.dll") << name;
+        EXPECT_EQ(rt().soundName, "gfxmod_x.dll") << name;
+    }
+    rt().renderer = nullptr;
+}
+
 TEST_F(BootConfigTest, AForcedVariantIsTheOnlyOneLookedUpAndRunsWindowed) {
     program().display.windowed = 0;
     ASSERT_TRUE(apply(application("", "force_variant=\"ANDROID\"") +
