@@ -14,15 +14,6 @@ namespace {
 constexpr size_t STRING_BLOCK_SIZE = 16 * 1024;
 constexpr size_t LONG_STRING = STRING_BLOCK_SIZE / 16;
 
-bool equalsIgnoringCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        const int ca = std::tolower(static_cast<unsigned char>(*a));
-        const int cb = std::tolower(static_cast<unsigned char>(*b));
-        if (ca != cb) return false;
-        if (ca == 0) return true;
-    }
-}
-
 // Databases are never unloaded: the registry is created on first use and
 // deliberately never destroyed, so pointers handed out stay valid even for
 // code that runs during static destruction.

@@ -15,15 +15,6 @@ namespace {
 // to let the developer find the spot.
 constexpr size_t QUOTED_TEXT_LENGTH = 64;
 
-bool equalsIgnoringCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        const int ca = std::tolower(static_cast<unsigned char>(*a));
-        const int cb = std::tolower(static_cast<unsigned char>(*b));
-        if (ca != cb) return false;
-        if (ca == 0) return true;
-    }
-}
-
 bool hasXmlEnding(const char* name) {
     const size_t length = std::strlen(name);
     return length > 3 && equalsIgnoringCase(name + length - 4, ".xml");
@@ -74,6 +65,15 @@ void addNode(Database& database, Array& array, const XmlElement& e) {
 }
 
 }  // namespace
+
+bool equalsIgnoringCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        const int ca = std::tolower(static_cast<unsigned char>(*a));
+        const int cb = std::tolower(static_cast<unsigned char>(*b));
+        if (ca != cb) return false;
+        if (ca == 0) return true;
+    }
+}
 
 bool readArrays(Database& database, ZT_XMLReader& reader) {
     // The XML declaration and the root's start tag, unseen. A file without

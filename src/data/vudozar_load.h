@@ -13,6 +13,9 @@ namespace vudozar {
 // problems by popup. Leaves the database empty or partial on failure.
 void loadDatabaseFile(Database& database);
 
+// Names and file endings are compared this way (ASCII letters only).
+bool equalsIgnoringCase(const char* a, const char* b);
+
 // Builds arrays and nodes from an opened reader. Returns false when the
 // stream broke off after a node (reported).
 bool readArrays(Database& database, ZT_XMLReader& reader);

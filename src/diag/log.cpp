@@ -331,33 +331,39 @@ void closeLogFile() {
 // [SECTION] Engine API: Print and Log
 // ---------------------------------------------------------------------------
 
-namespace vz::slots {
+namespace vz::diag {
+namespace {
 
-int32_t Print(const char* format, ...) {
-    using namespace vz::diag;
-    if (!format || minimumLogLevel() != 0) return 0;
-    LogState& s = state();
-    EngineLock lock(MUTEX_PRINT);
-    va_list args;
-    va_start(args, format);
-    const int written = std::vsnprintf(s.message, sizeof s.message, format, args);
-    va_end(args);
-    addLogLine(VZ_INFO, s.message);
-    return keptLength(written, sizeof s.message);
-}
-
-int32_t Log(int32_t level, const char* format, ...) {
-    using namespace vz::diag;
+// Print and Log: filter before formatting, then one line under PRINT.
+int32_t logFormatted(int32_t level, const char* format, va_list args) {
     level = normaliseLogLevel(level);
     if (!format || level < minimumLogLevel()) return 0;
     LogState& s = state();
     EngineLock lock(MUTEX_PRINT);
-    va_list args;
-    va_start(args, format);
     const int written = std::vsnprintf(s.message, sizeof s.message, format, args);
-    va_end(args);
     addLogLine(level, s.message);
     return keptLength(written, sizeof s.message);
+}
+
+}  // namespace
+}  // namespace vz::diag
+
+namespace vz::slots {
+
+int32_t Print(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int32_t logged = diag::logFormatted(VZ_INFO, format, args);
+    va_end(args);
+    return logged;
+}
+
+int32_t Log(int32_t level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int32_t logged = diag::logFormatted(level, format, args);
+    va_end(args);
+    return logged;
 }
 
 }  // namespace vz::slots
