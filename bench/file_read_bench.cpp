@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,8 @@ struct Fixture {
     std::string loosePath;
 
     Fixture() {
-        char pattern[] = "/tmp/vozer-bench-XXXXXX";
-        if (!mkdtemp(pattern)) std::abort();
+        std::string pattern = std::filesystem::temp_directory_path().string() + "/vozer-bench-XXXXXX";
+        if (!mkdtemp(pattern.data())) std::abort();
         dir = pattern;
         vz::resetRuntimeState();
         vz::fillEngineApi();

@@ -4,6 +4,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -15,10 +17,12 @@ constexpr int32_t DESKTOP_WIDTH = 1920;
 constexpr int32_t DESKTOP_HEIGHT = 1080;
 int windowToken = 0;
 
+// One lock file per Program id in the system's temporary folder.
 std::string lockPath(const char* name) {
     std::string safe;
     for (const char* c = name; *c; ++c) safe += (*c == '/' ? '_' : *c);
-    return "/tmp/vozer-instance-" + safe + ".lock";
+    const char* folder = std::getenv("TMPDIR");
+    return std::string(folder && *folder ? folder : P_tmpdir) + "/vozer-instance-" + safe + ".lock";
 }
 }  // namespace
 

@@ -2,7 +2,8 @@
  * the raw-layout one (trace.txt, VOZER_TEST_VERSION, VOZER_TEST_QUIT_AFTER,
  * VOZER_TEST_INIT_FAILS) and also leaves its identity empty when
  * VOZER_TEST_NO_IDENTITY is set, or takes its title from VOZER_TEST_TITLE;
- * VOZER_TEST_DEVELOPER sets the developer-mode byte of its record. */
+ * VOZER_TEST_DEVELOPER sets the developer-mode byte of its record and
+ * VOZER_TEST_SINGLE its single-instance flag. */
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -69,6 +70,7 @@ VZ_EXTERN_C VZ_EXPORT vz_bool VZ_CDECL ZT_GetProgramInterface(VozerProgramRecord
     record->display.height = 480;
     record->display.windowed = 1;
     record->display.developerMode = getenv("VOZER_TEST_DEVELOPER") ? 1 : 0;
+    record->display.singleInstance = getenv("VOZER_TEST_SINGLE") ? 1 : 0;
     record->Init = probeInit;
     record->Shutdown = probeShutdown;
     record->Update = probeUpdate;
