@@ -94,11 +94,25 @@ void drawPasses(float seconds) {
     }
 }
 
+// Sounds switched on again by a mode request: start the sound library anew.
+void reinitialiseSound() {
+    RuntimeState& state = rt();
+    state.rendererParams.soundsDisabled = state.shared.program->display.soundsDisabled;
+    if (state.sound) state.sound->ops->Shutdown(state.sound);
+    unbindSound();
+    startSoundImplementation();
+    reloadSounds();
+}
+
 void applyRequestedReinit() {
     RuntimeState& state = rt();
     state.reinitRequested = false;
     normaliseDisplayParams(state.requested);
     normaliseDisplayParams(state.rendererParams);
+    if (state.rendererParams.soundsDisabled && !state.requested.soundsDisabled) {
+        reinitialiseSound();
+        state.shared.program->display.soundsDisabled = state.requested.soundsDisabled;
+    }
     if (state.hostWindow) return;
     const VozerDisplayParams& from = state.rendererParams;
     const VozerDisplayParams& to = state.requested;

@@ -38,14 +38,7 @@ void startSound() {
         state.sound = nullSoundImp();
         return;
     }
-    VozerSoundImp* sound = state.soundName.empty() ? nullptr : bindSound(state.soundName.c_str());
-    if (sound && sound->ops->Init(sound, &state.shared, &state.rendererParams)) {
-        state.sound = sound;
-        a->Log(VZ_SYSTEM, "SoundImp initialized.");
-    } else {
-        a->Log(VZ_WARNING, "No Sound Implementation available.");
-        state.sound = nullSoundImp();
-    }
+    startSoundImplementation();
 }
 
 }  // namespace

@@ -143,6 +143,18 @@ VozerSoundImp* bindSound(const char* name) {
     return sound;
 }
 
+void startSoundImplementation() {
+    RuntimeState& state = rt();
+    VozerSoundImp* sound = state.soundName.empty() ? nullptr : bindSound(state.soundName.c_str());
+    if (sound && sound->ops->Init(sound, &state.shared, &state.rendererParams)) {
+        state.sound = sound;
+        api()->Log(VZ_SYSTEM, "SoundImp initialized.");
+    } else {
+        api()->Log(VZ_WARNING, "No Sound Implementation available.");
+        state.sound = nullSoundImp();
+    }
+}
+
 void unbindSound() {
     RuntimeState& state = rt();
     if (state.soundLibrary) {

@@ -21,6 +21,9 @@ void unbindRenderer();
 bool bindInput(const char* name);
 
 VozerSoundImp* bindSound(const char* name);
+// Bind the configured sound library and start it; the null implementation
+// when either fails ("No Sound Implementation available.").
+void startSoundImplementation();
 void unbindSound();
 // The silent implementation used when no sound library works.
 VozerSoundImp* nullSoundImp();

@@ -16,6 +16,8 @@ void restoreResources() {
 
 void releaseAllTextures() {}
 
+void reloadSounds() {}
+
 void releaseLeakedResources(LeakedKind) {}
 
 }  // namespace vz

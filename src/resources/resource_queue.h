@@ -15,6 +15,10 @@ void restoreResources();
 // GET_BITMAP held by the caller).
 void releaseAllTextures();
 
+// After the sound library changed: load every sound of the pool again,
+// warning about each one that fails.
+void reloadSounds();
+
 enum class LeakedKind { Bitmaps, Sounds, Fonts };
 // At exit: release what is still referenced, reporting it when counting is on.
 void releaseLeakedResources(LeakedKind kind);

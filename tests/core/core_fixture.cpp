@@ -58,12 +58,20 @@ void VZ_CDECL programUpdate(float seconds) {
     note(text);
 }
 void VZ_CDECL programRender(float) { note("render"); }
+int32_t VZ_CDECL programEvent(VozerEvent event) {
+    note("event " + std::to_string(event.type) + " " + std::to_string(event.words[0]));
+    return 0;
+}
 
 using R = VozerRendImp;
 void VZ_THISCALL beginFrame(R*, int32_t pass) { note("begin " + std::to_string(pass)); }
 void VZ_THISCALL endFrame(R*) { note("end"); }
 int32_t VZ_THISCALL pixelOrder(R*) { return 1; }
 void VZ_THISCALL nothing(R*) {}
+vz_bool VZ_THISCALL rendererReinit(R*, int32_t width, int32_t height, vz_bool windowed) {
+    note("reinit " + std::to_string(width) + "x" + std::to_string(height) + (windowed ? "w" : "f"));
+    return 1;
+}
 vz_bool VZ_THISCALL rendererInit(R*, VozerEngineApi*, VozerRuntimeShared*, VozerDisplayParams* params) {
     note("init " + std::to_string(params->width) + "x" + std::to_string(params->height) +
          (params->windowed ? "w" : "f"));
@@ -99,6 +107,7 @@ void setUpRuntime() {
     rendererOps.EndFrame = endFrame;
     rendererOps.Init = rendererInit;
     rendererOps.Shutdown = nothing;
+    rendererOps.Reinit = rendererReinit;
     rendererOps.GetPixelByteOrder = pixelOrder;
 
     std::memset(&program, 0, sizeof program);
@@ -111,6 +120,7 @@ void setUpRuntime() {
     program.Init = programInit;
     program.Update = programUpdate;
     program.Render = programRender;
+    program.OnEvent = programEvent;
 
     RuntimeState& state = rt();
     state.shared.program = &program;

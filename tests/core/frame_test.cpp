@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "api/engine_api.h"
 #include "core/frame.h"
 #include "core/runtime_state.h"
@@ -82,6 +84,45 @@ TEST_F(FrameTest, RequestingTheCurrentModeDoesNotReinitialise) {
     runFrame(16);
     EXPECT_FALSE(rt().reinitRequested);
     for (const std::string& line : recorder().logs) EXPECT_EQ(line.find("Applying ReInit"), std::string::npos);
+}
+
+TEST_F(FrameTest, ANewModeIsAppliedBetweenFramesWithTheDesignedEvents) {
+    rt().requested.width = 1024;
+    rt().requested.height = 768;
+    rt().reinitRequested = true;
+    runFrame(16);
+    EXPECT_EQ(calls(), (std::vector<std::string>{"update 0.016", "begin 0", "render", "end", "event 11 0",
+                                                 "reinit 1024x768w", "event 11 1",
+                                                 "event 12 " + std::to_string(1024 | (768 << 16))}));
+    EXPECT_EQ(rt().rendererParams.width, 1024);
+    EXPECT_EQ(test::testProgram().display.height, 768);
+    EXPECT_NE(std::find(recorder().logs.begin(), recorder().logs.end(),
+                        "3: Applying ReInit: 800x600 (w) -> 1024x768 (w)"),
+              recorder().logs.end());
+}
+
+TEST_F(FrameTest, AHostWindowKeepsItsMode) {
+    rt().hostWindow = true;
+    rt().requested.width = 1024;
+    rt().reinitRequested = true;
+    runFrame(16);
+    EXPECT_EQ(calls(), (std::vector<std::string>{"update 0.016", "begin 0", "render", "end"}));
+    EXPECT_EQ(rt().rendererParams.width, 800);
+}
+
+TEST_F(FrameTest, SwitchingSoundsOnStartsTheSoundLibraryAgain) {
+    rt().rendererParams.soundsDisabled = 1;
+    test::testProgram().display.soundsDisabled = 1;
+    rt().requested.soundsDisabled = 0;
+    rt().soundName = "sndmod_missing.dll";
+    rt().reinitRequested = true;
+    runFrame(16);
+    EXPECT_EQ(test::testProgram().display.soundsDisabled, 0);
+    EXPECT_NE(std::find(recorder().logs.begin(), recorder().logs.end(), "3: SoundImp Library: 'sndmod_missing.dll'\n"),
+              recorder().logs.end());
+    EXPECT_NE(std::find(recorder().logs.begin(), recorder().logs.end(), "1: No Sound Implementation available."),
+              recorder().logs.end());
+    EXPECT_NE(rt().sound, nullptr);
 }
 
 }  // namespace
