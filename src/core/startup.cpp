@@ -42,6 +42,18 @@ void checkSingleInstance() {
     platform::exitProcess(0);
 }
 
+// An event word holding a pointer. Only 32-bit builds have room for one; the
+// 64-bit builds (development host, Windows test build) send 0, and their
+// Programs reach the same things through their own record.
+int32_t pointerWord(const void* pointer) {
+#if VZ_LAYOUT_IS_I686
+    return static_cast<int32_t>(reinterpret_cast<intptr_t>(pointer));
+#else
+    (void)pointer;
+    return 0;
+#endif
+}
+
 // Let the Program adjust its display parameters before the mode is chosen.
 void checkParametersWithProgram() {
     RuntimeState& state = rt();
@@ -52,13 +64,8 @@ void checkParametersWithProgram() {
     if (program->OnEvent) {
         VozerEvent event{};
         event.type = VZ_EVENT_CHECK_PARAMS;
-        event.words[0] = static_cast<int32_t>(reinterpret_cast<intptr_t>(api()));
-        event.words[1] = static_cast<int32_t>(reinterpret_cast<intptr_t>(&program->display));
-#if !VZ_LAYOUT_IS_I686
-        // 64-bit development host: pointers do not fit a word; the Program
-        // reaches the record's parameters through its own record instead.
-        event.words[0] = event.words[1] = 0;
-#endif
+        event.words[0] = pointerWord(api());
+        event.words[1] = pointerWord(&program->display);
         program->OnEvent(event);
         state.requested = program->display;
     }
