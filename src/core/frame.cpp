@@ -13,6 +13,7 @@
 #include "core/startup.h"
 #include "core/window.h"
 #include "diag/popup.h"
+#include "font/font_pool.h"
 #include "resources/resource_queue.h"
 
 namespace vz {
@@ -54,8 +55,7 @@ void drawInformationOverlay(float seconds) {
     }
     if (state.showFps) {
         VozerEngineApi* a = api();
-        VozerFont* font = a->GetFont ? a->GetFont("") : nullptr;
-        if (font) {
+        if (VozerFont* font = font::firstFontSlot()) {
             char text[32];
             std::snprintf(text, sizeof text, "%.0f", state.fps);
             const float width = a->GetTextWidth(font, "%s", text);

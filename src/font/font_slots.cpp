@@ -2,6 +2,7 @@
 // request answers as for a font file that cannot be found, and releases and
 // saves of such fonts do nothing.
 #include "api/engine_api.h"
+#include "font/font_pool.h"
 
 namespace vz::slots {
 
@@ -12,3 +13,9 @@ void ReleaseFont(VozerFont*) { }
 vz_bool SaveFont(VozerFont*, const char*) { return 0; }
 
 }  // namespace vz::slots
+
+namespace vz::font {
+
+VozerFont* firstFontSlot() { return nullptr; }
+
+}  // namespace vz::font
