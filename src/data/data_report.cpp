@@ -1,5 +1,6 @@
 #include "data/data_report.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +24,20 @@ void writeLine(const char* text) {
     std::fflush(stdout);
 }
 
+// Formatted here, passed on as data: the text may hold '%' from a file.
+void report(bool popup, int level, const char* format, va_list args) {
+    char text[MESSAGE_CAPACITY];
+    std::vsnprintf(text, sizeof text, format, args);
+    const VozerEngineApi* table = api();
+    if (popup && table && table->Popup) {
+        table->Popup(level, "%s", text);
+    } else if (!popup && table && table->Print) {
+        table->Print("%s", text);
+    } else {
+        writeLine(text);
+    }
+}
+
 }  // namespace
 
 bool engineApiReady() {
@@ -32,32 +47,17 @@ bool engineApiReady() {
 }
 
 void reportPopup(int level, const char* format, ...) {
-    char text[MESSAGE_CAPACITY];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    report(true, level, format, args);
     va_end(args);
-    const VozerEngineApi* table = api();
-    if (table && table->Popup) {
-        // Formatted here, passed as data: the text may hold '%' from a file.
-        table->Popup(level, "%s", text);
-    } else {
-        writeLine(text);
-    }
 }
 
 void reportPrint(const char* format, ...) {
-    char text[MESSAGE_CAPACITY];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    report(false, VZ_INFO, format, args);
     va_end(args);
-    const VozerEngineApi* table = api();
-    if (table && table->Print) {
-        table->Print("%s", text);
-    } else {
-        writeLine(text);
-    }
 }
 
 }  // namespace data
