@@ -10,14 +10,26 @@
 struct VozerEngineApi;
 struct VozerShaderRecord;
 
-/* Pixel memory services of the image loader, used by renderers that read
- * render targets back. */
-typedef struct VozerImageLoader {
-    /* Give `bitmap` width x height 32-bit pixels (dataWidth/Height set); false when out of memory. */
-    vz_bool (VZ_CDECL *AllocateImagePixels)(VozerBitmap* bitmap, int32_t width, int32_t height);
-    /* Free pixels from AllocateImagePixels; a bitmap without pixels is left alone. */
-    void (VZ_CDECL *FreeImagePixels)(VozerBitmap* bitmap);
-} VozerImageLoader;
+/* The image loader: an object whose first word points to its operation table
+ * of five member calls (VZ_THISCALL on i686), like the renderer's. Renderers
+ * use it to give a bitmap pixel memory when they read a render target back.
+ * NEVER MOVE AN OPERATION. */
+typedef struct VozerImageLoader VozerImageLoader;
+typedef struct VozerImageLoaderOps {
+    /* Read only the file's header into width and height; no pixel memory is left. True for a null argument. */
+    vz_bool (VZ_THISCALL *ReadImageInfo)(VozerImageLoader* self, VozerBitmap* bitmap, const char* path);
+    /* Decode the whole file (PNG, JPEG, TGA by its ending) into new pixel memory. True for a null argument. */
+    vz_bool (VZ_THISCALL *LoadImage)(VozerImageLoader* self, VozerBitmap* bitmap, const char* path);
+    /* Give the bitmap fresh, uninitialised pixel memory of width x height (width, height and dataWidth/Height set). */
+    void (VZ_THISCALL *AllocateImagePixels)(VozerImageLoader* self, VozerBitmap* bitmap, int32_t width, int32_t height);
+    /* Free the pixel memory and clear `pixels`. */
+    void (VZ_THISCALL *FreeImagePixels)(VozerImageLoader* self, VozerBitmap* bitmap);
+    /* Write the pixels as PNG, JPEG (quality 1-100) or TGA by the path's ending. */
+    vz_bool (VZ_THISCALL *SaveImage)(VozerImageLoader* self, VozerBitmap* bitmap, const char* path, int32_t quality);
+} VozerImageLoaderOps;
+struct VozerImageLoader {
+    const VozerImageLoaderOps* ops;
+};
 
 /* What the device and platform report about the screen. */
 typedef struct VozerDisplayInfo {

@@ -1,6 +1,6 @@
 // The engine clock and the local date for the Program.
 #include "api/engine_api.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "platform/platform.h"
 
 namespace vz::slots {

@@ -11,7 +11,7 @@
 #include "api/engine_api.h"
 #include "core/key_names.h"
 #include "core/plugin_binding.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "data/vudozar.h"
 #include "diag/popup.h"
 #include "platform/platform.h"

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "state/features.h"
+
 namespace vz {
 
 namespace vudozar {
@@ -17,10 +19,6 @@ bool readBootConfiguration();
 bool applyBootConfiguration(const vudozar::Database* prog, const vudozar::Database* developer);
 // Open the resource packages listed in the configuration as search paths.
 void openResourcePackages();
-// Whole-token search of `name` in the configuration's feature lists.
-bool hasFeature(const char* name);
-// Whether `token` stands in `list` bounded by its ends, ' ', ',' or ';'.
-bool listHasToken(const std::string& list, const char* token);
 // A key of the chosen variant, else of PARAMETERS/APPLICATION; null when absent.
 const char* productValue(const char* key);
 // Whether a package condition ("res>=1280x720", "feature=X", ...) holds for

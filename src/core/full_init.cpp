@@ -8,7 +8,7 @@
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
 #include "core/resolution.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "core/shutdown.h"
 #include "core/startup.h"
 #include "core/window.h"

@@ -5,7 +5,7 @@
 
 #include "api/threads.h"
 #include "core/program_binding.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 
 namespace vz {
 

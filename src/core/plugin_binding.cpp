@@ -4,7 +4,7 @@
 
 #include "api/engine_api.h"
 #include "api/threads.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "fs/paths.h"
 #include "platform/platform.h"
 

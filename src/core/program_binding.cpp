@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "api/engine_api.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "diag/popup.h"
 #include "platform/platform.h"
 

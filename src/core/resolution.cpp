@@ -2,7 +2,7 @@
 // for (a usable default when it asks for none) and draws 1:1 onto the screen.
 #include "core/resolution.h"
 
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 
 namespace vz {
 

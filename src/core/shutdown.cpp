@@ -4,7 +4,7 @@
 #include "api/threads.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "core/window.h"
 #include "diag/log.h"
 #include "fs/paths.h"

@@ -10,7 +10,7 @@
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
 #include "core/resolution.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "diag/log.h"
 #include "diag/popup.h"
 #include "fs/paths.h"

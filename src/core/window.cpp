@@ -5,7 +5,7 @@
 
 #include "core/input.h"
 #include "core/program_binding.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "platform/platform.h"
 
 namespace vz {

@@ -12,8 +12,8 @@
 #include "api/engine_api.h"
 #include "api/lock_object.h"
 #include "api/threads.h"
-#include "core/boot_config.h"
-#include "core/runtime_state.h"
+#include "state/features.h"
+#include "state/runtime_state.h"
 #include "diag/log_internal.h"
 #include "platform/platform.h"
 

@@ -7,7 +7,7 @@
 #include <unordered_set>
 
 #include "api/engine_api.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "fs/files.h"
 #include "fs/pak.h"
 #include "fs/paths.h"

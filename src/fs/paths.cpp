@@ -11,7 +11,7 @@
 
 #include "api/engine_api.h"
 #include "api/threads.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "platform/platform.h"
 
 namespace vz::fs {

@@ -3,7 +3,7 @@
 // start because image decoding depends on it.
 #include "resources/resource_queue.h"
 
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 
 namespace vz {
 

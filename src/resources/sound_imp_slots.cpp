@@ -2,7 +2,7 @@
 // null one when no sound library works). A null channel is answered here
 // without bothering the implementation.
 #include "api/engine_api.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 
 namespace vz::slots {
 

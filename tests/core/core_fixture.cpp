@@ -7,7 +7,7 @@
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "core/plugin_binding.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 
 namespace vz::test {
 

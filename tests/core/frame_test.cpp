@@ -4,7 +4,7 @@
 
 #include "api/engine_api.h"
 #include "core/frame.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "core_fixture.h"
 
 namespace vz {

@@ -19,7 +19,7 @@
 
 #include "api/engine_api.h"
 #include "api/threads.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "diag/log.h"
 #include "diag/log_internal.h"
 

@@ -18,7 +18,7 @@
 
 #include "api/engine_api.h"
 #include "api/threads.h"
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 #include "fs/files.h"
 #include "fs/pak.h"
 #include "fs/paths.h"

@@ -23,15 +23,19 @@ export CCACHE_MAXSIZE
 # programs (tools/test picks it then).
 # vz_use_win_arch ARCH: point the Windows-side settings (Wine prefix and
 # loader, library prefix) at one architecture.
+# VOZER_WINE_PREFIX_TAG, when set, gives this checkout a Wine prefix of its
+# own (wine-win64-TAG), so that test runs of several checkouts on one machine
+# neither share user-data folders nor stop each other's Wine services.
 vz_use_win_arch() {
     VOZER_WIN_ARCH="$1"
+    local tag="${VOZER_WINE_PREFIX_TAG:+-$VOZER_WINE_PREFIX_TAG}"
     export VOZER_WIN_ARCH
     if [ "$VOZER_WIN_ARCH" = x86_64 ]; then
-        export WINEPREFIX="$VOZER_CACHE_DIR/wine-win64"
+        export WINEPREFIX="$VOZER_CACHE_DIR/wine-win64$tag"
         export WINEARCH=win64
         VOZER_WINE=/usr/lib/wine/wine64
     else
-        export WINEPREFIX="$VOZER_CACHE_DIR/wine-win32"
+        export WINEPREFIX="$VOZER_CACHE_DIR/wine-win32$tag"
         export WINEARCH=win32
         VOZER_WINE=wine
     fi

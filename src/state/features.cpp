@@ -1,8 +1,8 @@
 #include <cstring>
 #include <string>
 
-#include "core/boot_config.h"
-#include "core/runtime_state.h"
+#include "state/features.h"
+#include "state/runtime_state.h"
 
 namespace vz {
 

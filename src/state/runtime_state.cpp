@@ -1,4 +1,4 @@
-#include "core/runtime_state.h"
+#include "state/runtime_state.h"
 
 #include <new>
 
