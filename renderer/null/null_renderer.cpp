@@ -11,12 +11,14 @@
 //   ("Journal", "Take")     the lines recorded since the last take (valid until the next call)
 //   ("Journal", "Stop")     stop recording
 //   ("Journal", "Textures") "live L uploads U targets T"
+//   ("Uploads", "MS")       every later upload takes MS milliseconds, like a slow device
 // Journal lines: "begin P", "end", "clear R G B", "world M0..M15", "target NAME|screen",
 // "quad NAME|- x,y,z,#AARRGGBB,u,v x4", "line x,y,#color x2", "tris NAME|- V I",
 // "blend M", "filter M", "clip X Y W H", "depthrange N M F", "upload NAME WxH",
 // "rendertarget NAME WxH", "release T".
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -47,6 +49,7 @@ struct NullRenderer {
     int liveTextures = 0;
     int uploads = 0;
     int targets = 0;
+    int uploadDelayMs = 0;
 };
 
 NullRenderer& self(VozerRendImp* imp) { return *reinterpret_cast<NullRenderer*>(imp); }
@@ -175,8 +178,10 @@ vz_bool VZ_THISCALL createRenderTarget(R* imp, VozerBitmap* bitmap) {
 
 vz_bool VZ_THISCALL uploadBitmap(R* imp, VozerBitmap* bitmap) {
     if (!bitmap || !bitmap->pixels) return 0;
+    NullRenderer& r = self(imp);
+    if (r.uploadDelayMs > 0 && r.api && r.api->Sleep) r.api->Sleep(static_cast<uint32_t>(r.uploadDelayMs));
     giveTexture(imp, bitmap);
-    ++self(imp).uploads;
+    ++r.uploads;
     note(imp, "upload %s %dx%d", nameOf(bitmap), bitmap->hw.textureWidth, bitmap->hw.textureHeight);
     return 1;
 }
@@ -242,6 +247,10 @@ const char* VZ_THISCALL extension(R* imp, const char* category, const char* name
     if (!category || !name) return nullptr;
     NullRenderer& r = self(imp);
     if (std::strcmp(category, "Display") == 0 && std::strcmp(name, "GetResolutions") == 0) return MODE_LIST;
+    if (std::strcmp(category, "Uploads") == 0) {
+        r.uploadDelayMs = std::atoi(name);
+        return "";
+    }
     if (std::strcmp(category, "Journal") != 0) return nullptr;
     if (std::strcmp(name, "Start") == 0) {
         r.journal.clear();

@@ -271,7 +271,9 @@ void serviceResourceQueues() {
                                bitmap->name);
                 } else {
                     requestBitmapUpload(bitmap);
-                    if (!(bitmap->cacheMode & VZ_CACHE_SYSTEM)) freeBitmapPixels(bitmap);
+                    // A created bitmap has no source to reload from: its pixels stay.
+                    if (!(bitmap->cacheMode & VZ_CACHE_SYSTEM) && (bitmap->flags & VZ_BITMAP_RELOADABLE))
+                        freeBitmapPixels(bitmap);
                 }
             }
             unlockObject(lock);
