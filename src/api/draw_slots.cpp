@@ -22,10 +22,11 @@ DrawState::DrawState() {
 
 namespace {
 
-VozerRendImp* readyRenderer() {
-    RuntimeState& state = rt();
-    return (state.renderer && state.rendererReady) ? state.renderer : nullptr;
+VozerRendImp* readyRenderer(const RuntimeState& state) {
+    return (state.renderer && state.rendererReady.load(std::memory_order_relaxed)) ? state.renderer : nullptr;
 }
+
+VozerRendImp* readyRenderer() { return readyRenderer(rt()); }
 
 // A colour component as a byte. Out-of-range values saturate instead of
 // spilling into the neighbouring channels of the colour word.
@@ -64,8 +65,7 @@ void setWholeTexture(VozerVertex* q, const VozerBitmap* bitmap) {
 
 // Callbacks work on a copy: what one primitive's callbacks write must not
 // stay in the shared buffer and colour the next primitive.
-void submit(VozerRendImp* r, VozerBitmap* bitmap, const VozerVertex* q) {
-    const DrawState& d = rt().drawing;
+void submit(const DrawState& d, VozerRendImp* r, VozerBitmap* bitmap, const VozerVertex* q) {
     if (d.callbackTop >= d.firstActiveCallback) {
         VozerVertex copy[4];
         std::memcpy(copy, q, sizeof copy);
@@ -153,7 +153,7 @@ void FillRect(float x, float y, float width, float height) {
     VozerRendImp* r = readyRenderer();
     if (!r || !(d.alpha > 0.0f)) return;
     setCorners(d.quad, x, y, x + width, y + height);
-    submit(r, nullptr, d.quad);
+    submit(d, r, nullptr, d.quad);
 }
 
 void DrawBitmap(VozerBitmap* bitmap, float x, float y) {
@@ -162,14 +162,15 @@ void DrawBitmap(VozerBitmap* bitmap, float x, float y) {
     if (!r || !(d.alpha > 0.0f) || !drawable(bitmap)) return;
     setCorners(d.quad, x, y, x + static_cast<float>(bitmap->width), y + static_cast<float>(bitmap->height));
     setWholeTexture(d.quad, bitmap);
-    submit(r, bitmap, d.quad);
+    submit(d, r, bitmap, d.quad);
 }
 
 // (x, y) is the centre. An odd size puts the centre between two pixels, so it
 // moves half a (scaled) pixel up-left to keep the corners on the pixel grid.
 void DrawBitmapEx(VozerBitmap* bitmap, float x, float y, float angle, float scale) {
-    DrawState& d = rt().drawing;
-    VozerRendImp* r = readyRenderer();
+    RuntimeState& state = rt();
+    DrawState& d = state.drawing;
+    VozerRendImp* r = readyRenderer(state);
     if (!r || !drawable(bitmap)) return;
     const float halfW = static_cast<float>(bitmap->width) * scale * 0.5f;
     const float halfH = static_cast<float>(bitmap->height) * scale * 0.5f;
@@ -183,7 +184,7 @@ void DrawBitmapEx(VozerBitmap* bitmap, float x, float y, float angle, float scal
         d.quad[i].y = cy + s * dx[i] + c * dy[i];
     }
     setWholeTexture(d.quad, bitmap);
-    submit(r, bitmap, d.quad);
+    submit(d, r, bitmap, d.quad);
 }
 
 void DrawBitmapSection(VozerBitmap* bitmap, float x, float y, float left, float top, float right,
@@ -197,7 +198,7 @@ void DrawBitmapSection(VozerBitmap* bitmap, float x, float y, float left, float 
     setCorners(d.quad, x, y, x + right - left, y + bottom - top);
     setTexCoords(d.quad, hw.uLeft + left / w * du, hw.vTop + top / h * dv, hw.uLeft + right / w * du,
                  hw.vTop + bottom / h * dv);
-    submit(r, bitmap, d.quad);
+    submit(d, r, bitmap, d.quad);
 }
 
 // The strip's direction uses the fast inverse square root with one Newton
@@ -226,7 +227,7 @@ void DrawBitmapLine(VozerBitmap* bitmap, VozerPoint p0, VozerPoint p1, float wid
     d.quad[0].color = d.quad[1].color = word0;
     d.quad[2].color = d.quad[3].color = word1;
     setWholeTexture(d.quad, bitmap);
-    submit(r, bitmap, d.quad);
+    submit(d, r, bitmap, d.quad);
 }
 
 void DrawLine(float x0, float y0, float x1, float y1) {
@@ -262,7 +263,7 @@ void DrawQuad(VozerBitmap* bitmap, const VozerVertex* vertices) {
             v.v = hw.vTop + v.v * (hw.vBottom - hw.vTop);
         }
     }
-    submit(r, bitmap, d.rawQuad);
+    submit(d, r, bitmap, d.rawQuad);
 }
 
 // No readiness test: the caller takes responsibility for the bitmap's state.
@@ -271,7 +272,7 @@ void DrawQuadRaw(VozerBitmap* bitmap, const VozerVertex* vertices) {
     VozerRendImp* r = readyRenderer();
     if (!r || !vertices) return;
     std::memcpy(d.rawQuad, vertices, sizeof d.rawQuad);
-    submit(r, bitmap, d.rawQuad);
+    submit(d, r, bitmap, d.rawQuad);
 }
 
 // Indices that point past the vertices would make the renderer read outside
