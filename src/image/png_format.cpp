@@ -51,6 +51,23 @@ void readError(png_structp png, png_const_charp message) {
 // Warnings (a damaged ancillary chunk, a bad CRC of one) leave a usable image.
 void ignoreWarning(png_structp, png_const_charp) {}
 
+// Ancillary chunks that say nothing about the pixels the loader makes: they
+// are skipped unread, so a damaged or huge one costs nothing.
+constexpr png_byte SKIPPED_CHUNKS[] =
+    "bKGD\0cHRM\0eXIf\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0sCAL\0"
+    "sPLT\0sTER\0tEXt\0tIME\0zTXt";
+// What libpng may allocate for one chunk; the image data is read row by row
+// and never needs a block of its own.
+constexpr png_alloc_size_t MAX_CHUNK_BYTES = 8u << 20;
+
+void startReading(PngReadContext& c, png_structp png, png_infop info) {
+    png_set_read_fn(png, &c, readFromMemory);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, SKIPPED_CHUNKS,
+                                static_cast<int>((sizeof SKIPPED_CHUNKS) / 5));
+    png_set_chunk_malloc_max(png, MAX_CHUNK_BYTES);
+    png_read_info(png, info);
+}
+
 // Channels after the transformations below: grey or colour, plus alpha when
 // the image has an alpha channel or a transparency chunk.
 int channelsAfterExpansion(int colorType, bool hasTransparencyChunk) {
@@ -63,8 +80,7 @@ int channelsAfterExpansion(int colorType, bool hasTransparencyChunk) {
 // False when libpng gave up (reason in the context) or the image was refused.
 bool runDecode(PngReadContext& c, png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_read_fn(png, &c, readFromMemory);
-    png_read_info(png, info);
+    startReading(c, png, info);
 
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colorType = 0;
@@ -136,8 +152,7 @@ bool hasPngSignature(const uint8_t* data, size_t size) { return size >= 8 && png
 // The header alone, under its own setjmp.
 bool runHeader(PngReadContext& c, png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_read_fn(png, &c, readFromMemory);
-    png_read_info(png, info);
+    startReading(c, png, info);
     c.bitmap->width = static_cast<int32_t>(png_get_image_width(png, info));
     c.bitmap->height = static_cast<int32_t>(png_get_image_height(png, info));
     return true;

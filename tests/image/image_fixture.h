@@ -20,6 +20,15 @@ using fstest::captured;
 
 using Bytes = std::vector<uint8_t>;
 
+// Paths compiled in are the build host's; the Windows build under Wine
+// reaches them through drive Z:.
+inline std::string hostPath(const std::string& path) {
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '/') return "Z:" + path;
+#endif
+    return path;
+}
+
 class ImageTest : public fstest::FsTest {
 protected:
     void SetUp() override {
@@ -136,15 +145,6 @@ protected:
         std::string bytes = readOs(hostPath(path));
         return Bytes(bytes.begin(), bytes.end());
     }
-    // Paths compiled in are the build host's; the Windows build under Wine
-    // reaches them through drive Z:.
-    static std::string hostPath(const std::string& path) {
-#ifdef _WIN32
-        if (!path.empty() && path[0] == '/') return "Z:" + path;
-#endif
-        return path;
-    }
-
     // FNV-1a 64, the hash the kept reference list uses.
     static uint64_t fnv1a(const Bytes& bytes) {
         uint64_t h = 0xCBF29CE484222325ull;
