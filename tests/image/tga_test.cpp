@@ -9,11 +9,17 @@ namespace {
 // A TGA file: header, id field, then the pixel bytes as given.
 Bytes tgaFile(uint8_t type, int width, int height, uint8_t bits, uint8_t descriptor, const Bytes& data,
               uint8_t idLength = 0) {
-    Bytes f = {idLength, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    f.insert(f.end(), {static_cast<uint8_t>(width), static_cast<uint8_t>(width >> 8), static_cast<uint8_t>(height),
-                       static_cast<uint8_t>(height >> 8), bits, descriptor});
-    f.insert(f.end(), idLength, 'i');
-    f.insert(f.end(), data.begin(), data.end());
+    Bytes f(18u + idLength + data.size(), 0);
+    f[0] = idLength;
+    f[2] = type;
+    f[12] = static_cast<uint8_t>(width);
+    f[13] = static_cast<uint8_t>(width >> 8);
+    f[14] = static_cast<uint8_t>(height);
+    f[15] = static_cast<uint8_t>(height >> 8);
+    f[16] = bits;
+    f[17] = descriptor;
+    std::fill(f.begin() + 18, f.begin() + 18 + idLength, 'i');
+    std::copy(data.begin(), data.end(), f.begin() + 18 + idLength);
     return f;
 }
 
