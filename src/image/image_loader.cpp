@@ -224,39 +224,40 @@ ImageFormat formatOfPath(const char* path) {
     return ImageFormat::Unknown;
 }
 
-bool decodeImage(VozerBitmap* bitmap, const uint8_t* data, size_t size, ImageFormat format, const char* name) {
-    if (!bitmap) return false;
-    resetDecodedImage(bitmap);
-    if (!data) size = 0;
+namespace {
+
+using ImageReader = bool (*)(VozerBitmap*, const uint8_t*, size_t, const char*);
+
+// The format handler's reader of whole images or of headers; null (after the
+// designed popup) for a format the loader does not know.
+ImageReader readerFor(ImageFormat format, bool headerOnly, const char* name) {
     switch (format) {
         case ImageFormat::Png:
-            return decodePng(bitmap, data, size, name);
+            return headerOnly ? readPngHeader : decodePng;
         case ImageFormat::Jpeg:
-            return decodeJpeg(bitmap, data, size, name);
+            return headerOnly ? readJpegHeader : decodeJpeg;
         case ImageFormat::Tga:
-            return decodeTga(bitmap, data, size, name);
+            return headerOnly ? readTgaHeader : decodeTga;
         case ImageFormat::Unknown:
             break;
     }
     api()->Popup(1, "Unsupported image format in file '%s'\n", name ? name : "(null)");
-    return false;
+    return nullptr;
+}
+
+}  // namespace
+
+bool decodeImage(VozerBitmap* bitmap, const uint8_t* data, size_t size, ImageFormat format, const char* name) {
+    if (!bitmap) return false;
+    resetDecodedImage(bitmap);
+    ImageReader decode = readerFor(format, false, name);
+    return decode && decode(bitmap, data, data ? size : 0, name);
 }
 
 bool readImageHeader(VozerBitmap* bitmap, const uint8_t* data, size_t size, ImageFormat format, const char* name) {
     if (!bitmap) return false;
-    if (!data) size = 0;
-    switch (format) {
-        case ImageFormat::Png:
-            return readPngHeader(bitmap, data, size, name);
-        case ImageFormat::Jpeg:
-            return readJpegHeader(bitmap, data, size, name);
-        case ImageFormat::Tga:
-            return readTgaHeader(bitmap, data, size, name);
-        case ImageFormat::Unknown:
-            break;
-    }
-    api()->Popup(1, "Unsupported image format in file '%s'\n", name ? name : "(null)");
-    return false;
+    ImageReader read = readerFor(format, true, name);
+    return read && read(bitmap, data, data ? size : 0, name);
 }
 
 bool encodeImage(const VozerBitmap* bitmap, ImageFormat format, int32_t quality, uint8_t** data, size_t* size) {
@@ -298,41 +299,39 @@ void freeEncoded(uint8_t* data) { std::free(data); }
 
 // [SECTION] The five operations
 
-bool readImageInfo(VozerBitmap* bitmap, const char* path) {
-    if (!bitmap || !path) return true;
+namespace {
+
+// What LoadImage and ReadImageInfo share: the file read whole through the
+// file layer, the reloadable flag, then the reader of the path's format (a
+// whole decode starts by dropping what the bitmap held). A file that does not
+// open is NotOpened, without a word, so callers can try other names.
+ReadResult readFileWith(VozerBitmap* bitmap, const char* path, bool headerOnly) {
     uint8_t* data = nullptr;
     size_t size = 0;
     const ReadResult read = readWholeFile(path, &data, &size);
-    if (read == ReadResult::NotOpened) return false;
+    if (read == ReadResult::NotOpened) return read;
     bitmap->flags |= VZ_BITMAP_RELOADABLE;
-    const ImageFormat format = formatOfPath(path);
-    bool parsed = false;
-    if (format == ImageFormat::Unknown)
-        api()->Popup(1, "Unsupported image format in file '%s'\n", path);
-    else if (read == ReadResult::Read)
-        parsed = readImageHeader(bitmap, data, size, format, messageName(bitmap, path));
+    if (!headerOnly) resetDecodedImage(bitmap);
+    ImageReader reader = readerFor(formatOfPath(path), headerOnly, path);
+    const bool done = reader && read == ReadResult::Read && reader(bitmap, data, size, messageName(bitmap, path));
     std::free(data);
+    return done ? ReadResult::Read : ReadResult::Failed;
+}
+
+}  // namespace
+
+bool readImageInfo(VozerBitmap* bitmap, const char* path) {
+    if (!bitmap || !path) return true;
+    const ReadResult read = readFileWith(bitmap, path, true);
+    if (read == ReadResult::NotOpened) return false;
     if (bitmap->pixels) freeImagePixels(bitmap);
-    return parsed;
+    return read == ReadResult::Read;
 }
 
 bool loadImage(VozerBitmap* bitmap, const char* path) {
     if (!bitmap || !path) return true;
-    uint8_t* data = nullptr;
-    size_t size = 0;
-    const ReadResult read = readWholeFile(path, &data, &size);
+    const ReadResult read = readFileWith(bitmap, path, false);
     if (read == ReadResult::NotOpened) return false;
-    bitmap->flags |= VZ_BITMAP_RELOADABLE;
-    const ImageFormat format = formatOfPath(path);
-    if (format == ImageFormat::Unknown) {
-        resetDecodedImage(bitmap);
-        api()->Popup(1, "Unsupported image format in file '%s'\n", path);
-    } else if (read == ReadResult::Read) {
-        decodeImage(bitmap, data, size, format, messageName(bitmap, path));
-    } else {
-        resetDecodedImage(bitmap);
-    }
-    std::free(data);
     if (!bitmap->pixels) {
         api()->Log(1, "Unable to load image '%s'\n", path);
         return false;

@@ -169,10 +169,14 @@ bool runHeader(JpegReadContext& c, const uint8_t* data, size_t size) {
     return true;
 }
 
-void finishReading(JpegReadContext& c) {
-    if (c.created) jpeg_destroy_decompress(&c.info);
-    std::free(c.scratch);
-    c.scratch = nullptr;
+// Reports the library's warnings, destroys the libjpeg object (which frees
+// all it allocated) and the context.
+void finishReading(JpegReadContext* c) {
+    if (c->created && c->errors.pub.num_warnings > 0)
+        api()->Log(1, "WARNING: %d warnings while loading JPEG\n", static_cast<int>(c->errors.pub.num_warnings));
+    if (c->created) jpeg_destroy_decompress(&c->info);
+    std::free(c->scratch);
+    delete c;
 }
 
 // [SECTION] Encoding
@@ -261,14 +265,11 @@ bool decodeJpeg(VozerBitmap* bitmap, const uint8_t* data, size_t size, const cha
             engine->Log(1, "Load JPG - JPEG '%s': %s\n", name, c->errors.reason);
         }
     }
-    if (c->created && c->errors.pub.num_warnings > 0)
-        engine->Log(1, "WARNING: %d warnings while loading JPEG\n", static_cast<int>(c->errors.pub.num_warnings));
     if (decoded && c->errors.truncated) {
         engine->Log(1, "Load JPG - JPEG '%s' ends before its image data does.\n", name);
         decoded = false;
     }
-    finishReading(*c);
-    delete c;
+    finishReading(c);
     if (!decoded) resetDecodedImage(bitmap);
     return decoded;
 }
@@ -279,12 +280,8 @@ bool readJpegHeader(VozerBitmap* bitmap, const uint8_t* data, size_t size, const
     c->bitmap = bitmap;
     c->name = name ? name : "(null)";
     const bool read = runHeader(*c, data, size);
-    VozerEngineApi* engine = api();
-    if (!read) engine->Log(1, "ZTI_GetImageDimensionsJPG - setjmp failed.\n");
-    if (c->created && c->errors.pub.num_warnings > 0)
-        engine->Log(1, "WARNING: %d warnings while loading JPEG\n", static_cast<int>(c->errors.pub.num_warnings));
-    finishReading(*c);
-    delete c;
+    if (!read) api()->Log(1, "ZTI_GetImageDimensionsJPG - setjmp failed.\n");
+    finishReading(c);
     return read;
 }
 

@@ -201,57 +201,52 @@ bool runEncode(PngWriteContext& c, png_structp png, png_infop info, const VozerB
 
 }  // namespace
 
-bool decodePng(VozerBitmap* bitmap, const uint8_t* data, size_t size, const char* name) {
-    if (!name) name = "(null)";
-    if (!hasPngSignature(data, size)) {
-        api()->Log(1, "PNG ERROR: Image '%s' not proper png.", name);
+namespace {
+
+// One read of the data by a fresh libpng reader: `work` is runDecode or
+// runHeader. Every failure is reported here, with the designed texts for a
+// missing signature and a reader that cannot be made.
+bool readWith(PngReadContext& c, bool (*work)(PngReadContext&, png_structp, png_infop)) {
+    if (!hasPngSignature(c.data, c.size)) {
+        api()->Log(1, "PNG ERROR: Image '%s' not proper png.", c.name);
         return false;
     }
-    PngReadContext context;
-    context.data = data;
-    context.size = size;
-    context.name = name;
-    context.bitmap = bitmap;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, readError, ignoreWarning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &c, readError, ignoreWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         if (png) png_destroy_read_struct(&png, nullptr, nullptr);
-        api()->Log(1, "PNG ERROR: Image '%s' load failed.", name);
+        api()->Log(1, "PNG ERROR: Image '%s' load failed.", c.name);
         return false;
     }
-    const bool decoded = runDecode(context, png, info);
+    const bool done = work(c, png, info);
     png_destroy_read_struct(&png, &info, nullptr);
+    if (!done && !c.refused) api()->Log(1, "PNG ERROR: Image '%s' is damaged: %s.\n", c.name, c.reason);
+    return done;
+}
+
+PngReadContext contextFor(VozerBitmap* bitmap, const uint8_t* data, size_t size, const char* name) {
+    PngReadContext c;
+    c.data = data;
+    c.size = size;
+    c.name = name ? name : "(null)";
+    c.bitmap = bitmap;
+    return c;
+}
+
+}  // namespace
+
+bool decodePng(VozerBitmap* bitmap, const uint8_t* data, size_t size, const char* name) {
+    PngReadContext context = contextFor(bitmap, data, size, name);
+    const bool decoded = readWith(context, runDecode);
     std::free(context.rows);
     std::free(context.scratch);
-    if (!decoded) {
-        if (!context.refused) api()->Log(1, "PNG ERROR: Image '%s' is damaged: %s.\n", name, context.reason);
-        resetDecodedImage(bitmap);
-    }
+    if (!decoded) resetDecodedImage(bitmap);
     return decoded;
 }
 
 bool readPngHeader(VozerBitmap* bitmap, const uint8_t* data, size_t size, const char* name) {
-    if (!name) name = "(null)";
-    if (!hasPngSignature(data, size)) {
-        api()->Log(1, "PNG ERROR: Image '%s' not proper png.", name);
-        return false;
-    }
-    PngReadContext context;
-    context.data = data;
-    context.size = size;
-    context.name = name;
-    context.bitmap = bitmap;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, readError, ignoreWarning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        if (png) png_destroy_read_struct(&png, nullptr, nullptr);
-        api()->Log(1, "PNG ERROR: Image '%s' load failed.", name);
-        return false;
-    }
-    const bool read = runHeader(context, png, info);
-    png_destroy_read_struct(&png, &info, nullptr);
-    if (!read) api()->Log(1, "PNG ERROR: Image '%s' is damaged: %s.\n", name, context.reason);
-    return read;
+    PngReadContext context = contextFor(bitmap, data, size, name);
+    return readWith(context, runHeader);
 }
 
 bool encodePngFile(const VozerBitmap* bitmap, ByteSink& out) {
