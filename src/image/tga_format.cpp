@@ -34,69 +34,75 @@ TgaHeader parseHeader(const uint8_t* data) {
     return h;
 }
 
-// Where decoded pixels go: file pixel i of a top-down or bottom-up image at
-// its place in memory, whose rows always run top to bottom.
-struct PixelWriter {
-    uint8_t* pixels;
-    size_t width, height, count;
-    bool bottomUp;
-    bool bgra;  // the byte order in force is B,G,R,A (the file's own)
-
-    void put(size_t index, const uint8_t* filePixel, size_t bytesPerPixel) const {
-        const size_t fileRow = index / width;
-        const size_t row = bottomUp ? height - 1 - fileRow : fileRow;
-        uint8_t* out = pixels + (row * width + index % width) * 4;
-        const uint8_t alpha = bytesPerPixel == 4 ? filePixel[3] : 0xFF;
-        if (bgra) {
-            out[0] = filePixel[0];
-            out[2] = filePixel[2];
-        } else {
-            out[0] = filePixel[2];
-            out[2] = filePixel[0];
-        }
-        out[1] = filePixel[1];
-        out[3] = alpha;
+// Where decoded pixels go: the file's pixels one after another, each at its
+// place in memory, whose rows always run top to bottom whatever the file's
+// row order.
+class PixelWriter {
+public:
+    PixelWriter(uint32_t* pixels, size_t width, size_t height, bool bottomUp, bool bgra)
+        : pixels_(reinterpret_cast<uint8_t*>(pixels)),
+          width_(width),
+          height_(height),
+          bottomUp_(bottomUp),
+          bgra_(bgra) {
+        startRow();
     }
+
+    size_t count() const { return width_ * height_; }
+    size_t written() const { return written_; }
+
+    void put(const uint8_t* filePixel, size_t bytesPerPixel) {
+        out_[bgra_ ? 0 : 2] = filePixel[0];
+        out_[1] = filePixel[1];
+        out_[bgra_ ? 2 : 0] = filePixel[2];
+        out_[3] = bytesPerPixel == 4 ? filePixel[3] : 0xFF;
+        out_ += 4;
+        ++written_;
+        if (++x_ == width_ && written_ < count()) startRow();
+    }
+
+private:
+    void startRow() {
+        const size_t fileRow = written_ / width_;
+        out_ = pixels_ + (bottomUp_ ? height_ - 1 - fileRow : fileRow) * width_ * 4;
+        x_ = 0;
+    }
+
+    uint8_t* pixels_;
+    size_t width_, height_;
+    bool bottomUp_, bgra_;
+    uint8_t* out_ = nullptr;
+    size_t x_ = 0, written_ = 0;
 };
 
 // Run-length packets, each a count byte and then that many pixels (raw) or
-// one pixel to repeat (run). A packet may run on into the next row. Returns
-// the pixels decoded; a packet that would write past the image is cut there
-// with the overrun message, and decoding stops.
-size_t decodeRunLength(const PixelWriter& out, const uint8_t* in, size_t available, size_t bytesPerPixel,
-                       bool& truncated) {
-    size_t done = 0, cursor = 0;
-    truncated = false;
+// one pixel to repeat (run). A packet may run on into the next row; one that
+// would write past the image is cut there with the overrun message, and
+// decoding stops. False when the data ends before the image is full.
+bool decodeRunLength(PixelWriter& out, const uint8_t* in, size_t available, size_t bytesPerPixel) {
+    size_t cursor = 0;
     const bool orderOne = pixelByteOrder() == 1;
-    while (done < out.count) {
-        if (cursor >= available) {
-            truncated = true;
-            return done;
-        }
+    while (out.written() < out.count()) {
+        if (cursor >= available) return false;
         const uint8_t packet = in[cursor++];
         const size_t n = (packet & 0x7F) + 1u;
         const bool run = packet >= 0x80;
         for (size_t k = 0; k < n; ++k) {
-            if (done >= out.count) {
+            if (out.written() >= out.count()) {
                 const int left = static_cast<int>(n - k);
                 if (run)
                     api()->Log(2, orderOne ? "TGA buffer overrun #4: (%d)\n" : "TGA buffer overrun #2: (%d)\n", left);
                 else
                     api()->Log(2, orderOne ? "TGA buffer overrun #3: (%d)\n" : "TGA buffer overrun #1: (%d)\n", left);
-                return done;
+                return true;
             }
-            if (!run || k == 0) {
-                if (bytesPerPixel > available - cursor) {
-                    truncated = true;
-                    return done;
-                }
-            }
-            out.put(done++, in + cursor, bytesPerPixel);
+            if ((!run || k == 0) && bytesPerPixel > available - cursor) return false;
+            out.put(in + cursor, bytesPerPixel);
             if (!run) cursor += bytesPerPixel;
         }
         if (run) cursor += bytesPerPixel;
     }
-    return done;
+    return true;
 }
 
 void mirrorRows(uint32_t* pixels, size_t width, size_t height) {
@@ -149,30 +155,27 @@ bool decodeTga(VozerBitmap* bitmap, const uint8_t* data, size_t size, const char
     bitmap->flags |= VZ_BITMAP_HAS_ALPHA | VZ_BITMAP_RELOADABLE;
 
     const size_t bytesPerPixel = h.bitsPerPixel / 8u;
-    PixelWriter out{reinterpret_cast<uint8_t*>(bitmap->pixels),
-                    static_cast<size_t>(h.width),
-                    static_cast<size_t>(h.height),
-                    static_cast<size_t>(h.width) * static_cast<size_t>(h.height),
-                    (h.descriptor & DESCRIPTOR_TOP_DOWN) == 0,
-                    pixelByteOrder() == 1};
+    PixelWriter out(bitmap->pixels, static_cast<size_t>(h.width), static_cast<size_t>(h.height),
+                    (h.descriptor & DESCRIPTOR_TOP_DOWN) == 0, pixelByteOrder() == 1);
     const uint8_t* in = data + start;
     const size_t available = size - start;
-    size_t decoded = 0;
-    bool truncated = false;
+    bool complete = true;
     if (h.imageType == TYPE_TRUE_COLOUR) {
-        decoded = available / bytesPerPixel < out.count ? available / bytesPerPixel : out.count;
-        truncated = decoded < out.count;
-        for (size_t i = 0; i < decoded; ++i) out.put(i, in + i * bytesPerPixel, bytesPerPixel);
+        const size_t present = available / bytesPerPixel;
+        complete = present >= out.count();
+        for (size_t i = 0, n = complete ? out.count() : present; i < n; ++i)
+            out.put(in + i * bytesPerPixel, bytesPerPixel);
     } else {
-        decoded = decodeRunLength(out, in, available, bytesPerPixel, truncated);
+        complete = decodeRunLength(out, in, available, bytesPerPixel);
     }
-    if (truncated) {
+    if (!complete) {
         api()->Log(1, "TGA ERROR: Image '%s' ends after %lld of its %lld pixels.\n", name,
-                   static_cast<long long>(decoded), static_cast<long long>(out.count));
+                   static_cast<long long>(out.written()), static_cast<long long>(out.count()));
         resetDecodedImage(bitmap);
         return false;
     }
-    if (h.descriptor & DESCRIPTOR_RIGHT_TO_LEFT) mirrorRows(bitmap->pixels, out.width, out.height);
+    if (h.descriptor & DESCRIPTOR_RIGHT_TO_LEFT)
+        mirrorRows(bitmap->pixels, static_cast<size_t>(h.width), static_cast<size_t>(h.height));
     return true;
 }
 
