@@ -110,18 +110,6 @@ TEST_F(ConformanceTest, BrokenPngSuiteFilesFailCleanly) {
         for (int i = 0; i < 4; ++i) f[29 + static_cast<size_t>(i)] = static_cast<uint8_t>(crc >> (24 - 8 * i));
         return f;
     };
-    const auto replace = [](const Bytes& f, const Bytes& from, const Bytes& to) {
-        Bytes out;
-        for (size_t i = 0; i < f.size();) {
-            if (i + from.size() <= f.size() && std::equal(from.begin(), from.end(), f.begin() + static_cast<long>(i))) {
-                out.insert(out.end(), to.begin(), to.end());
-                i += from.size();
-            } else {
-                out.push_back(f[i++]);
-            }
-        }
-        return out;
-    };
     // The chunks after the header, to drop the image data.
     size_t idat = 33, idatLength = 0;
     while (idat + 8 < colour.size() && std::memcmp(&colour[idat + 4], "IDAT", 4) != 0)
@@ -135,8 +123,6 @@ TEST_F(ConformanceTest, BrokenPngSuiteFilesFailCleanly) {
     badIhdrCrc[30] ^= 1;
 
     std::vector<std::pair<std::string, Bytes>> broken = {
-        {"xcrn0g04 (CR bytes added)", replace(grey, {'\n'}, {'\r', '\n'})},
-        {"xlfn0g04 (LF bytes added)", replace(grey, {'\r', '\n'}, {'\n', '\n'})},
         {"xc1n0g08 (colour type 1)", withIhdr(grey, 25, 1)},
         {"xc9n2c08 (colour type 9)", withIhdr(colour, 25, 9)},
         {"xd0n2c08 (bit depth 0)", withIhdr(colour, 24, 0)},
@@ -146,6 +132,7 @@ TEST_F(ConformanceTest, BrokenPngSuiteFilesFailCleanly) {
         {"xcsn0g01 (IDAT checksum)", badIdatCrc},
         {"xdtn0g01 (no IDAT)", noData},
     };
+    // xs*, xcrn0g04, xlfn0g04: a signature damaged, by hand or by a text-mode copy.
     for (size_t i = 0; i < 8; ++i) {
         Bytes f = grey;
         f[i] ^= 0x20;
