@@ -12,7 +12,7 @@ packages=(
     cmake ninja-build ccache g++ dpkg-dev bsdextrautils python3
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libfreetype-dev
-    libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev fonts-dejavu-core
+    libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libturbojpeg0-dev fonts-dejavu-core
     clang-14 libclang-rt-14-dev
     wine wine64 wine32:i386 xvfb xauth xdotool
 )
