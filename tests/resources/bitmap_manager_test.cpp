@@ -38,7 +38,7 @@ protected:
         const bool saved = image::saveImage(&source, path.c_str(), 0);
         image::freeImagePixels(&source);
         VozerBitmap probe{};
-        const bool decodes = saved && image::loadImage(&probe, path.c_str()) && probe.pixels;
+        const bool decodes = saved && image::loadImage(&probe, ("res://" + relative).c_str()) && probe.pixels;
         image::freeImagePixels(&probe);
         return decodes;
     }
