@@ -68,6 +68,7 @@ void VZ_THISCALL beginFrame(R*, int32_t pass) { note("begin " + std::to_string(p
 void VZ_THISCALL endFrame(R*) { note("end"); }
 int32_t VZ_THISCALL pixelOrder(R*) { return 1; }
 void VZ_THISCALL nothing(R*) {}
+void VZ_THISCALL setActive(R*, vz_bool active) { note("renderer active " + std::to_string(active)); }
 vz_bool VZ_THISCALL rendererReinit(R*, int32_t width, int32_t height, vz_bool windowed) {
     note("reinit " + std::to_string(width) + "x" + std::to_string(height) + (windowed ? "w" : "f"));
     return 1;
@@ -108,6 +109,7 @@ void setUpRuntime() {
     rendererOps.Init = rendererInit;
     rendererOps.Shutdown = nothing;
     rendererOps.Reinit = rendererReinit;
+    rendererOps.SetActive = setActive;
     rendererOps.GetPixelByteOrder = pixelOrder;
 
     std::memset(&program, 0, sizeof program);

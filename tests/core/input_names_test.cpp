@@ -1,0 +1,111 @@
+// Key names of the boot configuration and the DirectX test that guards the
+// binding of Direct3D renderers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "core/directx_version.h"
+#include "core/key_names.h"
+#include "core/plugin_binding.h"
+#include "core_fixture.h"
+#include "state/runtime_state.h"
+
+namespace vz {
+namespace {
+
+TEST(KeyNames, NamesLettersAndDigitsGiveTheirCodes) {
+    EXPECT_EQ(keyCodeFromName("a"), 65);
+    EXPECT_EQ(keyCodeFromName("A"), 65);
+    EXPECT_EQ(keyCodeFromName("z"), 90);
+    EXPECT_EQ(keyCodeFromName("0"), 48);
+    EXPECT_EQ(keyCodeFromName("9"), 57);
+    EXPECT_EQ(keyCodeFromName("MOUSE_X"), 504);
+    EXPECT_EQ(keyCodeFromName("MOUSE_X") & 0xFF, 0xF8) << "what the console keeps of it";
+    EXPECT_EQ(keyCodeFromName("BACKSPACE"), 8);
+    EXPECT_EQ(keyCodeFromName("ESCAPE"), 27);
+    EXPECT_EQ(keyCodeFromName("MENU"), 300);
+    EXPECT_EQ(keyCodeFromName("MOUSE_BUTTON_RIGHT"), 511);
+    EXPECT_EQ(keyCodeFromName("MOUSE_BUTTON_7"), 517);
+    EXPECT_EQ(keyCodeFromName("ACCELEROMETER_Z"), 1612);
+    EXPECT_EQ(keyCodeFromName("VOLUME_DOWN"), 1633);
+    // Unknown names, wrong case, longer texts and gamepad controls give no key.
+    for (const char* name : {"NOPE", "escape", "ab", "", "!", "GAMEPAD_0_BUTTON_A", "F1"})
+        EXPECT_EQ(keyCodeFromName(name), 0) << name;
+    EXPECT_EQ(keyCodeFromName(nullptr), 0);
+}
+
+TEST(DirectXVersion, EncodesMajorMinorAndLetter) {
+    EXPECT_EQ(encodeDirectXVersion({9, 0, 'c'}), 0x90003);
+    EXPECT_EQ(encodeDirectXVersion({9, 0, 'C'}), 0x90003);
+    EXPECT_EQ(encodeDirectXVersion({8, 1, ' '}), 0x80100);
+    EXPECT_EQ(encodeDirectXVersion({7, 0, 'a'}), 0x70001);
+    EXPECT_EQ(encodeDirectXVersion({0, 0, ' '}), 0);
+}
+
+#ifndef _WIN32
+// The headless host reports the DirectX version VOZER_DIRECTX_VERSION names.
+class DirectXRefusal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::setUpRuntime();
+        unsetenv("VOZER_RENDERER");
+    }
+    void TearDown() override {
+        unsetenv("VOZER_DIRECTX_VERSION");
+        test::tearDownRuntime();
+    }
+    static bool logged(const std::string& line) {
+        const auto& logs = test::recorder().logs;
+        return std::find(logs.begin(), logs.end(), line) != logs.end();
+    }
+    static bool lookedForLibrary() {
+        const auto& logs = test::recorder().logs;
+        return std::any_of(logs.begin(), logs.end(), [](const std::string& line) {
+            return line.find("[FATAL] RendImp Library not found") != std::string::npos;
+        });
+    }
+    static VozerRendImp* bind(const char* renderer, const char* directX) {
+        test::recorder().logs.clear();
+        if (directX)
+            setenv("VOZER_DIRECTX_VERSION", directX, 1);
+        else
+            unsetenv("VOZER_DIRECTX_VERSION");
+        rt().rendererName = renderer;
+        return bindRenderer();
+    }
+};
+
+TEST_F(DirectXRefusal, ADirect3D9RendererNeedsDirectX9) {
+    EXPECT_EQ(bind("gfxmod_d3d9.dll", "8.1"), nullptr);
+    EXPECT_TRUE(logged("3: DirectX 8.1 installed (80100)"));
+    EXPECT_TRUE(logged("1: DirectX version not supported.\n"));
+    EXPECT_FALSE(lookedForLibrary()) << "a refused renderer is not even looked for";
+
+    // 9.0c passes the test; the library is then looked for (and missing here).
+    EXPECT_EQ(bind("gfxmod_d3d9.dll", "9.0c"), nullptr);
+    EXPECT_TRUE(logged("3: DirectX 9.0c installed (90003)"));
+    EXPECT_FALSE(logged("1: DirectX version not supported.\n"));
+    EXPECT_TRUE(lookedForLibrary());
+
+    // The default Direct3D 8 renderer needs 8.0.
+    bind("gfxmod_d3d8.dll", "8.0");
+    EXPECT_TRUE(logged("3: DirectX 8.0 installed (80000)"));
+    EXPECT_FALSE(logged("1: DirectX version not supported.\n"));
+    bind("gfxmod_d3d8.dll", "7.0a");
+    EXPECT_TRUE(logged("1: DirectX version not supported.\n"));
+    bind("gfxmod_d3d8.dll", "0");
+    EXPECT_TRUE(logged("3: DirectX not installed (0)"));
+    bind("gfxmod_d3d8.dll", nullptr);
+    EXPECT_TRUE(logged("3: Unknown version of DirectX installed"));
+    EXPECT_TRUE(logged("1: DirectX version not supported.\n"));
+
+    // Other renderers are not asked about DirectX.
+    bind("gfxmod_null.dll", "7.0");
+    EXPECT_FALSE(logged("3: DirectX 7.0 installed (70000)"));
+}
+#endif
+
+}  // namespace
+}  // namespace vz
