@@ -16,7 +16,7 @@ namespace vz {
 namespace {
 
 // Load the library `name` and obtain its object through `exportName`. Logs
-// the designed texts of kind `kind` ("RendImp", "InputImp", "SoundImp") for
+// the fixed texts of kind `kind` ("RendImp", "InputImp", "SoundImp") for
 // each failure. On success `library` holds the loaded library.
 void* bindLibrary(const char* kind, const char* exportName, const char* name, void*& library) {
     VozerEngineApi* a = api();

@@ -1,4 +1,4 @@
-// The main window: creation with the designed frame, and the runtime's side
+// The main window: creation with the frame its size calls for, and the runtime's side
 // of the window procedure (close, maximise, activation, keys, mouse, dropped
 // files, raw input). The port decodes the system's messages (platform.h).
 #include "core/window.h"

@@ -1,4 +1,4 @@
-# Libraries that exist but cannot serve are logged with the designed texts and
+# Libraries that exist but cannot serve are logged with their fixed texts and
 # leave nothing bound: the game goes on without an input library, and without
 # a renderer it ends as a failed start (exit code 1).
 use_program input

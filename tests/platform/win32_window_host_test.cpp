@@ -1,5 +1,5 @@
 // The window host on Win32 (under Wine in the test build): a real main
-// window receives real messages and the Program sees what the design says.
+// window receives real messages and the Program sees what they mean.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -14,7 +14,7 @@
 #include "core/directx_version.h"
 #include "core/input.h"
 #include "core/window.h"
-#include "core_fixture.h"
+#include "../core/core_fixture.h"
 #include "platform/platform.h"
 #include "state/runtime_state.h"
 #include "vozer_keys.h"
@@ -99,7 +99,7 @@ protected:
     }
 };
 
-TEST_F(Win32WindowTest, TheWindowHasTheDesignedFrame) {
+TEST_F(Win32WindowTest, TheWindowFrameFollowsItsSize) {
     open(600, 400, true);
     LONG style = GetWindowLongA(window(), GWL_STYLE);
     EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
