@@ -100,6 +100,14 @@ static inline VozerInputEvent vz_input_event(VozerEvent event) {
     return view.input;
 }
 
+/* The record pointer of a VZ_EVENT_RENDER_TARGET_LOST event: words[0] holds
+ * it on 32-bit builds; 64-bit builds add its high half in words[1]. */
+static inline void* vz_event_pointer(const VozerEvent* event) {
+    const uint64_t low = (uint32_t)event->words[0];
+    const uint64_t high = sizeof(void*) > 4 ? (uint64_t)(uint32_t)event->words[1] << 32 : 0;
+    return (void*)(uintptr_t)(low | high);
+}
+
 /* The Program record: 372 bytes, laid out identically on both sides. */
 typedef struct VozerProgramRecord {
     uint32_t interfaceVersion;      /* must be VZ_INTERFACE_VERSION */
