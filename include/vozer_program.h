@@ -60,7 +60,7 @@ typedef struct VozerEvent {
 /* Pointers in event words. A 32-bit build keeps pointer n in words[n]; a
  * 64-bit build (the development host, the Windows test build) keeps it in
  * words[2n] (low half) and words[2n + 1]. n is 0, 1 or 2. */
-static inline void* vz_event_pointer(const VozerEvent* event, int n) {
+static inline void* vz_event_pointer_at(const VozerEvent* event, int n) {
 #if UINTPTR_MAX == 0xFFFFFFFFu
     return (void*)(uintptr_t)(uint32_t)event->words[n];
 #else
@@ -68,7 +68,7 @@ static inline void* vz_event_pointer(const VozerEvent* event, int n) {
                               ((uint64_t)(uint32_t)event->words[2 * n + 1] << 32));
 #endif
 }
-static inline void vz_set_event_pointer(VozerEvent* event, int n, const void* pointer) {
+static inline void vz_set_event_pointer_at(VozerEvent* event, int n, const void* pointer) {
 #if UINTPTR_MAX == 0xFFFFFFFFu
     event->words[n] = (int32_t)(uintptr_t)pointer;
 #else
@@ -102,11 +102,7 @@ static inline VozerInputEvent vz_input_event(VozerEvent event) {
 
 /* The record pointer of a VZ_EVENT_RENDER_TARGET_LOST event: words[0] holds
  * it on 32-bit builds; 64-bit builds add its high half in words[1]. */
-static inline void* vz_event_pointer(const VozerEvent* event) {
-    const uint64_t low = (uint32_t)event->words[0];
-    const uint64_t high = sizeof(void*) > 4 ? (uint64_t)(uint32_t)event->words[1] << 32 : 0;
-    return (void*)(uintptr_t)(low | high);
-}
+static inline void* vz_event_pointer(const VozerEvent* event) { return vz_event_pointer_at(event, 0); }
 
 /* The Program record: 372 bytes, laid out identically on both sides. */
 typedef struct VozerProgramRecord {

@@ -67,9 +67,9 @@ void onFileDropped(const WindowMessage& message) {
     }
     VozerEvent event{};
     event.type = VZ_EVENT_NAMED;
-    vz_set_event_pointer(&event, 0, VZ_EVENT_NAME_FILE_DRAGGED);
-    vz_set_event_pointer(&event, 1, name);
-    vz_set_event_pointer(&event, 2, point);
+    vz_set_event_pointer_at(&event, 0, VZ_EVENT_NAME_FILE_DRAGGED);
+    vz_set_event_pointer_at(&event, 1, name);
+    vz_set_event_pointer_at(&event, 2, point);
     dispatchInputEvent(event);
 }
 

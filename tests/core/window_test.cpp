@@ -245,9 +245,9 @@ TEST_F(WindowTest, ADroppedFileArrivesWithForwardSlashes) {
     EXPECT_FALSE(send(drop, "C:\\a\\b.png"));
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].type, VZ_EVENT_NAMED);
-    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer(&events[0], 0)), "FILE_DRAGGED");
-    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer(&events[0], 1)), "C:/a/b.png");
-    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer(&events[0], 2)), "3,4");
+    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer_at(&events[0], 0)), "FILE_DRAGGED");
+    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer_at(&events[0], 1)), "C:/a/b.png");
+    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer_at(&events[0], 2)), "3,4");
     EXPECT_EQ(test::recorder().logs.back(), "0: Dropped file 'C:\\a\\b.png'");
 
     // A name the buffer cannot hold would be cut into another file's name.

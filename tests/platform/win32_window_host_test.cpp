@@ -34,7 +34,7 @@ bool keepMoves = false;
 int32_t VZ_CDECL programEvent(VozerEvent event) {
     if (event.type != VZ_EVENT_MOUSE_MOVE || keepMoves) events.push_back(event);
     if (event.type == VZ_EVENT_NAMED) {
-        for (int i = 0; i < 3; ++i) named.push_back(static_cast<const char*>(vz_event_pointer(&event, i)));
+        for (int i = 0; i < 3; ++i) named.push_back(static_cast<const char*>(vz_event_pointer_at(&event, i)));
     }
     return event.type == VZ_EVENT_CLOSE ? closeAnswer : 0;
 }

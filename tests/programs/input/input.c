@@ -153,8 +153,9 @@ static int32_t VZ_CDECL inputEvent(VozerEvent event) {
 #endif
         break;
     case VZ_EVENT_NAMED:
-        note("named %s '%s' %s", (const char*)vz_event_pointer(&event, 0), (const char*)vz_event_pointer(&event, 1),
-             (const char*)vz_event_pointer(&event, 2));
+        note("named %s '%s' %s", (const char*)vz_event_pointer_at(&event, 0),
+             (const char*)vz_event_pointer_at(&event, 1),
+             (const char*)vz_event_pointer_at(&event, 2));
         break;
     case VZ_EVENT_CLOSE:
         if (++closeRequests == 1 && interactive) {
