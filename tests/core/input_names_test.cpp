@@ -16,24 +16,19 @@ namespace vz {
 namespace {
 
 TEST(KeyNames, NamesLettersAndDigitsGiveTheirCodes) {
-    EXPECT_EQ(keyCodeFromName("a"), 65);
-    EXPECT_EQ(keyCodeFromName("A"), 65);
-    EXPECT_EQ(keyCodeFromName("z"), 90);
-    EXPECT_EQ(keyCodeFromName("0"), 48);
-    EXPECT_EQ(keyCodeFromName("9"), 57);
-    EXPECT_EQ(keyCodeFromName("MOUSE_X"), 504);
-    EXPECT_EQ(keyCodeFromName("MOUSE_X") & 0xFF, 0xF8) << "what the console keeps of it";
-    EXPECT_EQ(keyCodeFromName("BACKSPACE"), 8);
-    EXPECT_EQ(keyCodeFromName("ESCAPE"), 27);
-    EXPECT_EQ(keyCodeFromName("MENU"), 300);
-    EXPECT_EQ(keyCodeFromName("MOUSE_BUTTON_RIGHT"), 511);
-    EXPECT_EQ(keyCodeFromName("MOUSE_BUTTON_7"), 517);
-    EXPECT_EQ(keyCodeFromName("ACCELEROMETER_Z"), 1612);
-    EXPECT_EQ(keyCodeFromName("VOLUME_DOWN"), 1633);
-    // Unknown names, wrong case, longer texts and gamepad controls give no key.
-    for (const char* name : {"NOPE", "escape", "ab", "", "!", "GAMEPAD_0_BUTTON_A", "F1"})
-        EXPECT_EQ(keyCodeFromName(name), 0) << name;
+    const struct {
+        const char* name;
+        int32_t code;
+    } cases[] = {
+        {"a", 65}, {"A", 65}, {"z", 90}, {"0", 48}, {"9", 57},
+        {"MOUSE_X", 504}, {"BACKSPACE", 8}, {"ESCAPE", 27}, {"MENU", 300},
+        {"MOUSE_BUTTON_RIGHT", 511}, {"MOUSE_BUTTON_7", 517}, {"ACCELEROMETER_Z", 1612}, {"VOLUME_DOWN", 1633},
+        // Unknown names, wrong case, longer texts and gamepad controls give no key.
+        {"NOPE", 0}, {"escape", 0}, {"ab", 0}, {"", 0}, {"!", 0}, {"GAMEPAD_0_BUTTON_A", 0}, {"F1", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(keyCodeFromName(c.name), c.code) << c.name;
     EXPECT_EQ(keyCodeFromName(nullptr), 0);
+    EXPECT_EQ(keyCodeFromName("MOUSE_X") & 0xFF, 0xF8) << "what the console keeps of it";
 }
 
 TEST(DirectXVersion, EncodesMajorMinorAndLetter) {
