@@ -268,35 +268,6 @@ TEST_F(WindowTest, MessagesForAWindowThatIsGoneAreDropped) {
     EXPECT_FALSE(rt().quitRequested);
 }
 
-TEST_F(WindowTest, WindowFramesFollowTheSizeAndTheScreen) {
-    // The headless desktop is 1920x1080.
-    struct Case {
-        int32_t width, height;
-        bool windowed;
-        platform::WindowFrame frame;
-        bool maximiseBox;
-    } cases[] = {
-        {600, 400, true, platform::WindowFrame::Caption, false},
-        {800, 600, true, platform::WindowFrame::Caption, true},
-        {600, 500, true, platform::WindowFrame::Caption, true},
-        {1280, 1080, true, platform::WindowFrame::Popup, true},
-        {1920, 1080, false, platform::WindowFrame::FullScreen, true},
-    };
-    rt().boot.developerMode = true;
-    for (const Case& c : cases) {
-        destroyWindow();
-        rt().rendererParams.width = c.width;
-        rt().rendererParams.height = c.height;
-        rt().rendererParams.windowed = c.windowed ? 1 : 0;
-        ASSERT_TRUE(createWindow());
-        const platform::WindowRequest request = platform::headless::lastWindowRequest();
-        EXPECT_EQ(request.frame, c.frame) << c.width << "x" << c.height;
-        EXPECT_EQ(request.maximiseBox, c.maximiseBox) << c.width << "x" << c.height;
-        EXPECT_TRUE(request.acceptDroppedFiles);
-        EXPECT_STREQ(request.title, "");
-    }
-}
-
 TEST_F(WindowTest, AHostWindowIsServedButNeverCreatedOrDestroyed) {
     destroyWindow();
     int hostWindow = 0;
