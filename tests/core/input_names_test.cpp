@@ -72,33 +72,32 @@ protected:
     }
 };
 
-TEST_F(DirectXRefusal, ADirect3D9RendererNeedsDirectX9) {
-    EXPECT_EQ(bind("gfxmod_d3d9.dll", "8.1"), nullptr);
-    EXPECT_TRUE(logged("3: DirectX 8.1 installed (80100)"));
-    EXPECT_TRUE(logged("1: DirectX version not supported.\n"));
-    EXPECT_FALSE(lookedForLibrary()) << "a refused renderer is not even looked for";
-
-    // 9.0c passes the test; the library is then looked for (and missing here).
-    EXPECT_EQ(bind("gfxmod_d3d9.dll", "9.0c"), nullptr);
-    EXPECT_TRUE(logged("3: DirectX 9.0c installed (90003)"));
-    EXPECT_FALSE(logged("1: DirectX version not supported.\n"));
-    EXPECT_TRUE(lookedForLibrary());
-
-    // The default Direct3D 8 renderer needs 8.0.
-    bind("gfxmod_d3d8.dll", "8.0");
-    EXPECT_TRUE(logged("3: DirectX 8.0 installed (80000)"));
-    EXPECT_FALSE(logged("1: DirectX version not supported.\n"));
-    bind("gfxmod_d3d8.dll", "7.0a");
-    EXPECT_TRUE(logged("1: DirectX version not supported.\n"));
-    bind("gfxmod_d3d8.dll", "0");
-    EXPECT_TRUE(logged("3: DirectX not installed (0)"));
-    bind("gfxmod_d3d8.dll", nullptr);
-    EXPECT_TRUE(logged("3: Unknown version of DirectX installed"));
-    EXPECT_TRUE(logged("1: DirectX version not supported.\n"));
-
-    // Other renderers are not asked about DirectX.
-    bind("gfxmod_null.dll", "7.0");
-    EXPECT_FALSE(logged("3: DirectX 7.0 installed (70000)"));
+TEST_F(DirectXRefusal, Direct3DRenderersNeedTheirDirectX) {
+    const struct {
+        const char* renderer;
+        const char* directX;  // null: the host cannot tell
+        const char* logged;   // the version line, or null when DirectX is not asked
+        bool refused;
+    } cases[] = {
+        {"gfxmod_d3d9.dll", "8.1", "3: DirectX 8.1 installed (80100)", true},
+        {"gfxmod_d3d9.dll", "9.0c", "3: DirectX 9.0c installed (90003)", false},
+        {"gfxmod_d3d8.dll", "8.0", "3: DirectX 8.0 installed (80000)", false},
+        {"gfxmod_d3d8.dll", "7.0a", "3: DirectX 7.0a installed (70001)", true},
+        {"gfxmod_d3d8.dll", "0", "3: DirectX not installed (0)", true},
+        {"gfxmod_d3d8.dll", nullptr, "3: Unknown version of DirectX installed", true},
+        {"gfxmod_null.dll", "7.0", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(bind(c.renderer, c.directX), nullptr);
+        if (c.logged) {
+            EXPECT_TRUE(logged(c.logged)) << c.renderer << " " << c.logged;
+        } else {
+            EXPECT_FALSE(logged("3: DirectX 7.0 installed (70000)")) << c.renderer;
+        }
+        EXPECT_EQ(logged("1: DirectX version not supported.\n"), c.refused) << c.renderer << " " << c.directX;
+        // A refused renderer is not even looked for (the others are, and are missing here).
+        EXPECT_EQ(lookedForLibrary(), !c.refused) << c.renderer;
+    }
 }
 #endif
 

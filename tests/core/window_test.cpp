@@ -85,22 +85,41 @@ protected:
     static VozerInputEvent last() { return vz_input_event(events.back()); }
 };
 
-TEST_F(WindowTest, KeyPressIsSeenOnceThenHeldThenReleased) {
+TEST_F(WindowTest, KeysAndButtonsReachTheProgramWithTheirStates) {
     EXPECT_TRUE(send(WindowMessageKind::KeyDown, 'A'));
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(last().type, VZ_EVENT_KEY_DOWN);
     EXPECT_EQ(last().code, 65);
     EXPECT_EQ(api()->GetKeyState(65), 3u);
     EXPECT_EQ(api()->GetKeyState(65), 2u);
-    EXPECT_EQ(api()->GetKeyState(65), 2u);
-
     send(WindowMessageKind::Character, 'a');
     EXPECT_EQ(last().type, VZ_EVENT_CHAR);
-    EXPECT_EQ(last().code, 'a');
-
     send(WindowMessageKind::KeyUp, 'A');
     EXPECT_EQ(last().type, VZ_EVENT_KEY_UP);
     EXPECT_EQ(api()->GetKeyState(65), 0u);
+
+    EXPECT_TRUE(send(WindowMessageKind::ButtonDown, 0, 120, 45));
+    EXPECT_EQ(last().type, VZ_EVENT_MOUSE_DOWN);
+    EXPECT_EQ(last().button, VZ_MOUSE_BUTTON_LEFT);
+    EXPECT_EQ(last().mouse, 0);
+    EXPECT_EQ(last().x, 120.0f);
+    EXPECT_EQ(last().y, 45.0f);
+    EXPECT_EQ(api()->GetKeyState(VZ_MOUSE_BUTTON_LEFT), 3u);
+    EXPECT_EQ(api()->GetAxis(VZ_MOUSE_CODE(0, VZ_MOUSE_X)), 120.0f);
+    send(WindowMessageKind::ButtonUp, 2, -5, 2);  // captured: outside the window
+    EXPECT_EQ(last().type, VZ_EVENT_MOUSE_UP);
+    EXPECT_EQ(last().button, VZ_MOUSE_BUTTON_MIDDLE);
+    EXPECT_EQ(api()->GetAxis(VZ_MOUSE_X), -5.0f);
+
+    // The wheel reports at the last pointer position and adds up.
+    WindowMessage wheel;
+    wheel.kind = WindowMessageKind::Wheel;
+    wheel.wheelDelta = -120;
+    send(wheel);
+    send(wheel);
+    EXPECT_EQ(last().button, -120);
+    EXPECT_EQ(last().y, 2.0f);
+    EXPECT_EQ(api()->GetAxis(VZ_MOUSE_WHEEL), -240.0f);
 
     // Values from 800 on are read without change; codes off the table are ignored.
     api()->SetKeyState(VZ_ACCELEROMETER_X, 7);
@@ -112,54 +131,15 @@ TEST_F(WindowTest, KeyPressIsSeenOnceThenHeldThenReleased) {
         EXPECT_EQ(api()->GetKeyState(code), 0u) << code;
         EXPECT_EQ(api()->GetAxis(code), 0.0f) << code;
     }
-    postKeyEvent(VZ_EVENT_KEY_DOWN, VZ_KEY_TABLE_SIZE + 5);  // dispatched, but stored nowhere
+    postKeyEvent(VZ_EVENT_KEY_DOWN, VZ_KEY_TABLE_SIZE + 5);  // sent on, stored nowhere
     EXPECT_EQ(last().code, VZ_KEY_TABLE_SIZE + 5);
-}
-
-TEST_F(WindowTest, MouseButtonsCarryTheirCodeAndPosition) {
-    send(WindowMessageKind::MouseMove, 0, 30, 40);
-    EXPECT_EQ(last().type, VZ_EVENT_MOUSE_MOVE);
-    EXPECT_EQ(api()->GetAxis(VZ_MOUSE_X), 30.0f);
-    EXPECT_EQ(api()->GetAxis(VZ_MOUSE_CODE(0, VZ_MOUSE_Y)), 40.0f);
-
-    EXPECT_TRUE(send(WindowMessageKind::ButtonDown, 0, 120, 45));
-    VozerInputEvent down = last();
-    EXPECT_EQ(down.type, VZ_EVENT_MOUSE_DOWN);
-    EXPECT_EQ(down.button, VZ_MOUSE_BUTTON_LEFT);
-    EXPECT_EQ(down.mouse, 0);
-    EXPECT_EQ(down.x, 120.0f);
-    EXPECT_EQ(down.y, 45.0f);
-    EXPECT_EQ(api()->GetKeyState(VZ_MOUSE_BUTTON_LEFT), 3u);
-
-    send(WindowMessageKind::ButtonDown, 2, -5, 600);  // captured: outside the window
-    EXPECT_EQ(last().button, VZ_MOUSE_BUTTON_MIDDLE);
-    EXPECT_EQ(last().x, -5.0f);
-    send(WindowMessageKind::ButtonUp, 0, 1, 2);
-    EXPECT_EQ(last().type, VZ_EVENT_MOUSE_UP);
-    EXPECT_EQ(api()->GetKeyState(VZ_MOUSE_BUTTON_LEFT), 0u);
-    EXPECT_EQ(api()->GetKeyState(VZ_MOUSE_BUTTON_MIDDLE), 3u);
-
-    // The wheel reports at the last pointer position and adds up.
-    WindowMessage wheel;
-    wheel.kind = WindowMessageKind::Wheel;
-    wheel.wheelDelta = -120;
-    send(wheel);
-    send(wheel);
-    EXPECT_EQ(last().type, VZ_EVENT_MOUSE_WHEEL);
-    EXPECT_EQ(last().button, -120);
-    EXPECT_EQ(last().x, 1.0f);
-    EXPECT_EQ(last().y, 2.0f);
-    EXPECT_EQ(api()->GetAxis(VZ_MOUSE_WHEEL), -240.0f);
 }
 
 TEST_F(WindowTest, CloseAsksTheProgramWhichMayKeepTheWindow) {
     eventAnswer = VZ_KEEP_WINDOW_OPEN;
     EXPECT_TRUE(send(WindowMessageKind::Close));
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].type, VZ_EVENT_CLOSE);
+    EXPECT_EQ(last().type, VZ_EVENT_CLOSE);
     EXPECT_FALSE(rt().quitRequested);
-    EXPECT_NE(rt().shared.window, nullptr);
-
     eventAnswer = 0;
     send(WindowMessageKind::Close);
     EXPECT_TRUE(rt().quitRequested);
