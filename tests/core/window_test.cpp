@@ -180,63 +180,35 @@ TEST_F(WindowTest, LosingTheFocusTellsEveryoneAndReleasesHeldKeys) {
     EXPECT_EQ(notes.back(), "input 0");
 }
 
-TEST_F(WindowTest, AltIsSwallowedAndAltEnterOrMaximiseAskForANewMode) {
+// (Alt, Alt+Enter, its auto-repeat and maximising go through a real window
+// in tests/platform; here what is left: the way back and the system's keys.)
+TEST_F(WindowTest, AltEnterInFullScreenGoesBackToAWindow) {
+    test::testProgram().display.windowed = 0;
     WindowMessage key;
     key.kind = WindowMessageKind::SystemKeyDown;
-    key.key = VZ_KEY_ALT;
-    key.altHeld = true;
-    EXPECT_TRUE(send(key)) << "Alt alone would open the system menu";
-    EXPECT_EQ(api()->GetKeyState(VZ_KEY_ALT), 3u);
-    EXPECT_TRUE(events.empty());
-
     key.key = VZ_KEY_RETURN;
+    key.altHeld = true;
     EXPECT_TRUE(send(key));
-    key.repeat = true;
-    EXPECT_TRUE(send(key));  // held: no second toggle
     ASSERT_EQ(reinitRequests.size(), 1u);
-    EXPECT_EQ(reinitRequests[0].windowed, 0) << "the windowed Program asks for full screen";
+    EXPECT_EQ(reinitRequests[0].windowed, 1);
     EXPECT_EQ(reinitRequests[0].width, 800);
-
-    key.repeat = false;
-    key.key = 115;  // F4: Alt+F4 is the system's (it closes the window)
+    key.key = 115;  // Alt+F4 is the system's: it closes the window
     EXPECT_FALSE(send(key));
-
     key.kind = WindowMessageKind::SystemKeyUp;
     key.key = VZ_KEY_ALT;
-    EXPECT_TRUE(send(key));
-    EXPECT_EQ(api()->GetKeyState(VZ_KEY_ALT), 0u);
-
-    EXPECT_TRUE(send(WindowMessageKind::Maximised, 0, 1024, 768));
-    ASSERT_EQ(reinitRequests.size(), 2u);
-    EXPECT_EQ(reinitRequests[1].windowed, 0) << "maximising switches to full screen";
-    EXPECT_EQ(test::recorder().logs.back(), "0: Window maximized: size 1024x768..\n");
-    test::testProgram().display.windowed = 0;
-    key.kind = WindowMessageKind::SystemKeyDown;
-    key.key = VZ_KEY_RETURN;
-    send(key);
-    EXPECT_EQ(reinitRequests.back().windowed, 1) << "Alt+Enter in full screen goes back to a window";
+    EXPECT_TRUE(send(key)) << "releasing Alt alone would open the system menu";
 }
 
-TEST_F(WindowTest, ADroppedFileArrivesWithForwardSlashes) {
+TEST_F(WindowTest, ADroppedFileNameTooLongForItsBufferIsRefused) {
     WindowMessage drop;
     drop.kind = WindowMessageKind::FilesDropped;
-    drop.x = 3;
-    drop.y = 4;
-    EXPECT_FALSE(send(drop, "C:\\a\\b.png"));
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].type, VZ_EVENT_NAMED);
-    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer_at(&events[0], 0)), "FILE_DRAGGED");
-    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer_at(&events[0], 1)), "C:/a/b.png");
-    EXPECT_STREQ(static_cast<const char*>(vz_event_pointer_at(&events[0], 2)), "3,4");
-    EXPECT_EQ(test::recorder().logs.back(), "0: Dropped file 'C:\\a\\b.png'");
-
-    // A name the buffer cannot hold would be cut into another file's name.
     send(drop, "C:\\" + std::string(600, 'x') + ".png");
-    EXPECT_EQ(events.size(), 1u);
+    EXPECT_TRUE(events.empty()) << "a cut name would name another file";
     EXPECT_EQ(test::recorder().logs.back(),
               "1: Dropped file name is too long (607 characters); the drop is ignored.");
-    send(drop, std::string(511, 'y'));
-    EXPECT_EQ(events.size(), 2u) << "511 characters fit";
+    send(drop, "C:\\" + std::string(508, 'y'));
+    ASSERT_EQ(events.size(), 1u) << "511 characters fit";
+    EXPECT_EQ(static_cast<const char*>(vz_event_pointer_at(&events[0], 1)), "C:/" + std::string(508, 'y'));
 }
 
 TEST_F(WindowTest, AHostWindowIsServedButNeverCreatedOrDestroyed) {
