@@ -10,6 +10,7 @@
 #include "vozer_types.h"
 #include "vozer_render_types.h"
 #include "vozer_program.h"
+#include "vozer_keys.h"
 
 /* A worker thread's entry: runs with the argument given to CreateThread. */
 typedef void (VZ_CDECL *VozerThreadEntry)(void* argument);

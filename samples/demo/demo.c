@@ -13,12 +13,6 @@
 #include "vozer_api.h"
 
 #define PLAY_SECONDS 20.0f
-#define KEY_ESCAPE 27
-#define KEY_SPACE 32
-#define KEY_LEFT 37
-#define KEY_UP 38
-#define KEY_RIGHT 39
-#define KEY_DOWN 40
 #define BALLS 12
 #define TRAIL_SIZE 256
 #define BLEND_NORMAL 0
@@ -162,12 +156,12 @@ static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {
         trailsNeedClear = 1;  /* its content is gone: start the trails afresh */
     } else if (event.type == VZ_EVENT_KEY_DOWN) {
         switch (event.words[0]) {
-        case KEY_ESCAPE: zt->Quit(); break;
-        case KEY_SPACE: additiveGlow = !additiveGlow; break;
-        case KEY_LEFT: orbitSpeed *= 0.8f; break;
-        case KEY_RIGHT: orbitSpeed *= 1.25f; break;
-        case KEY_UP: if (zoom < 3.0f) zoom *= 1.1f; break;
-        case KEY_DOWN: if (zoom > 0.4f) zoom /= 1.1f; break;
+        case VZ_KEY_ESCAPE: zt->Quit(); break;
+        case VZ_KEY_SPACE: additiveGlow = !additiveGlow; break;
+        case VZ_KEY_LEFT: orbitSpeed *= 0.8f; break;
+        case VZ_KEY_RIGHT: orbitSpeed *= 1.25f; break;
+        case VZ_KEY_UP: if (zoom < 3.0f) zoom *= 1.1f; break;
+        case VZ_KEY_DOWN: if (zoom > 0.4f) zoom /= 1.1f; break;
         default: break;
         }
     }

@@ -203,7 +203,8 @@ void reinitialise() {
         program->display.height = state.requested.height;
         program->display.windowed = state.requested.windowed;
         if (!createWindow()) {
-            api()->Popup(VZ_ERROR, "Reinitialization failed. Please restart the application.");
+            // The run ends here: the player is told whether or not developer mode is on.
+            diag::showPopup(VZ_ERROR, "Reinitialization failed. Please restart the application.");
             state.quitRequested = true;
             unlockEngineMutex(MUTEX_GFX_HW);
             return;

@@ -79,24 +79,140 @@ void createNamedMutex(const char* name);
 bool activateWindowWithTitle(const char* title);
 
 // ---------------------------------------------------------------------------
-// [SECTION] Screen and windows
+// [SECTION] Screen, windows and messages
 // ---------------------------------------------------------------------------
+// One main window. The port decodes the system's messages for it into
+// WindowMessages and hands them to the runtime's handler on the main thread;
+// what only concerns the system (painting, erasing, destruction) the port
+// answers itself.
 
-struct WindowEvents {
-    // Called from the message handling of the main window.
-    void (*closeRequested)() = nullptr;
-    void (*activationChanged)(bool active) = nullptr;
+enum class WindowMessageKind {
+    Close,          // the player asked to close the window
+    Maximised,      // x, y: the new client size
+    Activation,     // active: whether the window now has the focus (not minimised)
+    KeyDown,        // key: virtual-key code
+    KeyUp,
+    SystemKeyDown,  // key; altHeld: Alt is down; repeat: an auto-repeat of a held key
+    SystemKeyUp,
+    Character,      // key: the character
+    MouseMove,      // x, y: client pixels (negative or past the size while captured)
+    ButtonDown,     // key: 0 left, 1 right, 2 middle; x, y
+    ButtonUp,
+    Wheel,          // wheelDelta: signed, 120 per notch
+    FilesDropped,   // text: the first file name, whole, as the system spells it; x, y: drop point
+    RawInput,       // handle: the record to read with readRawMouse
+};
+
+struct WindowMessage {
+    WindowMessageKind kind = WindowMessageKind::Close;
+    int32_t key = 0;
+    int32_t x = 0, y = 0;
+    int32_t wheelDelta = 0;
+    bool active = false;
+    bool altHeld = false;
+    bool repeat = false;
+    const char* text = nullptr;  // lent for the call
+    void* handle = nullptr;
+};
+
+// The runtime's side of the window procedure. True when the message was
+// handled; false asks for the system's default processing (a host window's
+// owner is answered -1 instead and does its own).
+using WindowMessageHandler = bool (*)(const WindowMessage& message);
+
+// Full screen: a pop-up at (0, 0) of exactly the size. Popup: a window without
+// caption, for a windowed size as tall as the screen. Caption: title bar,
+// system menu and minimise box, centred on the primary screen.
+enum class WindowFrame { FullScreen, Popup, Caption };
+
+struct WindowRequest {
+    const char* title = "";
+    int32_t width = 0, height = 0;  // client area in pixels
+    WindowFrame frame = WindowFrame::Caption;
+    bool maximiseBox = false;
+    bool acceptDroppedFiles = false;
 };
 
 // Primary screen size in pixels.
 void desktopSize(int32_t& width, int32_t& height);
-// Create and show the main window with a client area of width x height.
-// Null on failure. The headless host returns a token that is not a window.
-void* createMainWindow(const char* title, int32_t width, int32_t height, bool windowed,
-                       const WindowEvents& events);
+// Where the main window's messages go; set before the window exists.
+void setWindowMessageHandler(WindowMessageHandler handler);
+// Create, show, focus and bring forward the main window. Null on failure. The
+// headless host returns a token that is not a window.
+void* createMainWindow(const WindowRequest& request);
+// Destroy the main window. Messages still waiting for it are dropped.
 void destroyMainWindow(void* window);
+// Serve a window that another program created and owns: its owner hands the
+// messages on and does the default processing of those answered -1.
+void useHostWindow(void* window);
 // Handle every waiting message; false once the system asked the process to quit.
 bool pumpMessages();
+
+// ---------------------------------------------------------------------------
+// [SECTION] Cursors
+// ---------------------------------------------------------------------------
+
+enum class SystemCursor { Arrow, IBeam, Wait, Cross, UpArrow, SizeNwse, SizeNesw, SizeWe, SizeNs, SizeAll, No, Help };
+
+// A cursor of the system, shared and never freed; null when it has none.
+void* systemCursor(SystemCursor which);
+// The cursor resource `id` of the program file; null when missing.
+void* programCursor(int id);
+// Show `cursor` over the main window from now on (also after the pointer
+// leaves and comes back); null hides the pointer over the window. Main thread.
+void showCursor(void* cursor);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Raw mouse input
+// ---------------------------------------------------------------------------
+// Several physical mice told apart. The system functions are looked up at run
+// time: systems without them simply have no raw input.
+
+// Button transitions of a raw mouse record, as the system reports them.
+enum RawButtonFlag : uint16_t {
+    RAW_LEFT_DOWN = 0x0001, RAW_LEFT_UP = 0x0002,
+    RAW_RIGHT_DOWN = 0x0004, RAW_RIGHT_UP = 0x0008,
+    RAW_MIDDLE_DOWN = 0x0010, RAW_MIDDLE_UP = 0x0020,
+    RAW_BUTTON4_DOWN = 0x0040, RAW_BUTTON4_UP = 0x0080,
+    RAW_BUTTON5_DOWN = 0x0100, RAW_BUTTON5_UP = 0x0200,
+};
+
+struct RawMouseRecord {
+    void* device = nullptr;   // the device handle, as listed by listRawMice
+    bool absolute = false;    // lastX/lastY are positions 0..65535 over the screen, not movement
+    int32_t lastX = 0, lastY = 0;
+    uint16_t buttons = 0;     // RawButtonFlags
+};
+
+// Whether the system has the raw-input functions (looked up once).
+bool rawInputAvailable();
+// The mouse devices among the system's first `scanLimit` input devices, in
+// list order, at most `capacity`. Returns how many were written to `out`.
+int listRawMice(void** out, int capacity, int scanLimit);
+// Ask for generic-desktop mouse input (usage page 1, usage 2) for the process.
+// False with the system's error code on failure.
+bool registerRawMouseInput(uint32_t& errorCode);
+// Read the record behind a raw-input message. False when it cannot be read,
+// is shorter than a mouse record or comes from another kind of device.
+bool readRawMouse(void* handle, RawMouseRecord& out);
+// The player's pointer speed setting, 1..20 (10 is the system's default).
+int32_t pointerSpeed();
+
+// ---------------------------------------------------------------------------
+// [SECTION] DirectX
+// ---------------------------------------------------------------------------
+
+struct DirectXVersion {
+    int32_t major = 0, minor = 0;
+    char letter = ' ';  // ' ' when the version has none
+};
+
+// The installed version as the DirectX diagnostics provider reports it.
+// False when the provider cannot be asked.
+bool directXVersionFromDiagnostics(DirectXVersion& out);
+// The version told by the file versions of the DirectX system libraries.
+// False when none of them can be read.
+bool directXVersionFromFiles(DirectXVersion& out);
 
 // ---------------------------------------------------------------------------
 // [SECTION] Folders and files

@@ -100,7 +100,6 @@ struct RuntimeState {
     std::vector<VozerBitmap*> renderTargets; // render-target stack; null = back buffer
     DrawState drawing;                       // colour, depth, transforms, vertex callbacks
     std::vector<PopupEntry> popupQueue;      // popups raised off the main thread (PRINT guards it)
-    std::vector<VozerEvent> inputQueue;      // input events waiting for the next frame (CORE_IMP guards it)
 
     std::string commandLine;
     std::string developerPathName;   // user-data folder names derived from the identity

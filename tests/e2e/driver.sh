@@ -19,8 +19,8 @@ fail() {
     failures=$((failures + 1))
 }
 
-# write_prog_xml [DEVELOPER ATTRIBUTES] [APPLICATION ATTRIBUTES]: the game's
-# boot configuration.
+# write_prog_xml [DEVELOPER ATTRIBUTES] [APPLICATION ATTRIBUTES] [VARIANT
+# ATTRIBUTES]: the game's boot configuration.
 write_prog_xml() {
     cat >"$game/prog.xml" <<XML
 <?xml version="1.0" encoding="utf-8"?>
@@ -30,7 +30,7 @@ write_prog_xml() {
     <node id="DEVELOPER" ${1:-} />
   </array>
   <array id="VARIANTS">
-    <node id="WINDOWS" renderer_implementation="gfxmod_null" />
+    <node id="WINDOWS" renderer_implementation="gfxmod_null" ${3:-} />
   </array>
 </vudozar>
 XML
@@ -58,6 +58,7 @@ use_program() {
     case "$1" in
         workers) program_folder="Vozer Tests/Workers_Test" ;;
         files) program_folder="Vozer Tests/Files_Test" ;;
+        input) program_folder="Vozer Tests/Input_Test" ;;
         *) program_folder="" ;;
     esac
     cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
