@@ -204,8 +204,6 @@ vz_bool RendImpD3D8::Init(VozerEngineApi* api, VozerRuntimeShared* runtime, Voze
         }
     }
 
-    // A run that captures its frames reads the back buffer, which the device
-    // must then allow to be locked.
     presentParams = D3DPRESENT_PARAMETERS{};
     presentParams.BackBufferWidth = params->windowed ? 0 : static_cast<UINT>(params->width);
     presentParams.BackBufferHeight = params->windowed ? 0 : static_cast<UINT>(params->height);
@@ -220,6 +218,7 @@ vz_bool RendImpD3D8::Init(VozerEngineApi* api, VozerRuntimeShared* runtime, Voze
     presentParams.Flags = 0;
     presentParams.FullScreen_RefreshRateInHz = 0;
     presentParams.FullScreen_PresentationInterval = 0;
+    startCaptureIfAsked();  // a lockable back buffer, only when capturing
 
     D3DPRESENT_PARAMETERS creation = presentParams;  // the device may rewrite what it is given
     if (FAILED(s.d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
@@ -266,6 +265,7 @@ vz_bool RendImpD3D8::Init(VozerEngineApi* api, VozerRuntimeShared* runtime, Voze
 void RendImpD3D8::Shutdown() {
     LibraryState& s = lib();
     if (s.api) s.api->Print("RendImpD3D8::Shutdown..\n");
+    writeCapture();
     if (s.ready) {
         if (backBuffer) backBuffer->Release();
         backBuffer = nullptr;
@@ -393,6 +393,7 @@ void RendImpD3D8::EndFrame() {
     LibraryState& s = lib();
     drawBatch();
     if (!s.device) return;
+    if (s.ready) keepFrameForCapture();
     if (SUCCEEDED(s.device->Present(nullptr, nullptr, nullptr, nullptr))) return;
     // Lost and not yet resettable: drawing goes into nothing until it is.
     if (s.device->TestCooperativeLevel() != D3DERR_DEVICENOTRESET) return;

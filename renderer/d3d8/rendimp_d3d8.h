@@ -8,6 +8,9 @@
 #include <windows.h>
 #include <d3d8.h>
 
+#include <string>
+#include <vector>
+
 #include "vozer_api.h"
 #include "vozer_rendimp.h"
 #include "vozer_runtime.h"
@@ -33,6 +36,13 @@ struct QuadBatch {
     QuadBatch();
 };
 
+// The frame kept for VOZER_CAPTURE (capture.cpp).
+struct FrameCapture {
+    std::string path;               // empty: no capture asked for
+    int32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;   // B,G,R,A, the last frame presented
+};
+
 // What the library holds besides the renderer object: one renderer per process.
 struct LibraryState {
     bool ready = false;               // a device exists and may be drawn to
@@ -46,6 +56,7 @@ struct LibraryState {
     bool clippedAway = false;         // the clip rectangle lies outside the target: draw nothing
     int maxTextureWidth = 0, maxTextureHeight = 0;  // device limits, 0 when unknown
     char resolutions[RESOLUTION_TEXT_SIZE] = {};
+    FrameCapture capture;
 };
 
 LibraryState& lib();
@@ -112,6 +123,9 @@ public:
     void releaseDeviceSurfaces();
     void fetchDeviceSurfaces();
     void resetLostDevice();
+    void startCaptureIfAsked();
+    void keepFrameForCapture();
+    void writeCapture();
 
     // [SECTION] The object's fields, in this order.
     HWND window = nullptr;                    // the host's window, copied in Init
