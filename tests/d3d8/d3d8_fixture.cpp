@@ -191,7 +191,7 @@ void D3D8Test::SetUp() {
     state.shared.api = api();
     state.shared.program = &program;
     state.shared.displayInfo = &state.displayInfo;
-    state.shared.screenSize = state.screenSize;
+    state.shared.screenSize = &state.displayInfo.deviceWidth;
     state.shared.bitmaps = bitmaps_;
     state.shared.bitmapCount = TEST_BITMAPS;
     image::startImageLoader();
