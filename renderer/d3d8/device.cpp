@@ -187,6 +187,11 @@ vz_bool RendImpD3D8::Init(VozerEngineApi* api, VozerRuntimeShared* runtime, Voze
     s.runtime = runtime;
     s.params = params;
     if (!api || !runtime || !params) return 0;
+    if (s.device) {  // started again without a Shutdown: the old device goes first
+        releaseDeviceSurfaces();
+        s.device->Release();
+        s.device = nullptr;
+    }
     runtime->atlasPacking = 1;
     window = static_cast<HWND>(runtime->window);
     if (!createDirect3D()) return 0;
