@@ -297,12 +297,12 @@ void firstFrame(benchmark::State& state) {
 void BM_FirstFrame_Runtime(benchmark::State& state) { firstFrame<RuntimeSide>(state); }
 void BM_FirstFrame_Bare(benchmark::State& state) { firstFrame<BareSide>(state); }
 
-BENCHMARK(BM_Quads_Bare_OneTexture)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Quads_Runtime_OneTexture)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Quads_Bare_TwoTexturesAlternating)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Quads_Runtime_TwoTexturesAlternating)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_FirstFrame_Bare)->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_FirstFrame_Runtime)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Quads_Bare_OneTexture)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Quads_Runtime_OneTexture)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Quads_Bare_TwoTexturesAlternating)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Quads_Runtime_TwoTexturesAlternating)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FirstFrame_Bare)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_FirstFrame_Runtime)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 }  // namespace
 
