@@ -34,7 +34,7 @@ namespace {
 using namespace vz;
 
 constexpr int32_t WIDTH = 640, HEIGHT = 480;
-constexpr int QUADS_PER_FRAME = 1024;
+constexpr int QUADS_PER_FRAME = 4096;
 constexpr int QUAD_SIZE = 8;
 constexpr int TEXTURE_SIZE = 8;
 constexpr int BATCH = 64;

@@ -74,12 +74,12 @@ void VZ_CDECL forwardFilterMode(int32_t mode) {
 IDirect3DDevice8Vtbl* deviceTable = nullptr;
 decltype(deviceTable->DrawIndexedPrimitiveUP) originalDraw = nullptr;
 decltype(deviceTable->Present) originalPresent = nullptr;
-int drawCount = 0;
+int drawsMade = 0;
 Frame lastPresented;
 
 HRESULT WINAPI countingDraw(IDirect3DDevice8* device, D3DPRIMITIVETYPE type, UINT minIndex, UINT vertices, UINT count,
                             const void* indices, D3DFORMAT format, const void* data, UINT stride) {
-    ++drawCount;
+    ++drawsMade;
     return originalDraw(device, type, minIndex, vertices, count, indices, format, data, stride);
 }
 
@@ -269,10 +269,7 @@ Frame D3D8Test::present() {
     return lastPresented;
 }
 
-DrawCounter::DrawCounter() { drawCount = 0; }
-
-DrawCounter::~DrawCounter() = default;
-int DrawCounter::draws() const { return drawCount; }
-void DrawCounter::reset() { drawCount = 0; }
+int drawCount() { return drawsMade; }
+void resetDrawCount() { drawsMade = 0; }
 
 }  // namespace vz::test

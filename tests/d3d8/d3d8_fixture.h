@@ -66,13 +66,8 @@ protected:
     std::vector<std::vector<uint32_t>> pixelStore_{TEST_BITMAPS};
 };
 
-// Counts the device's indexed draws from its construction on.
-class DrawCounter {
-public:
-    DrawCounter();
-    ~DrawCounter();
-    int draws() const;
-    void reset();
-};
+// Indexed draws the device made since the last reset.
+int drawCount();
+void resetDrawCount();
 
 }  // namespace vz::test

@@ -219,27 +219,27 @@ TEST_F(PixelTest, PadExpandRepeatsTheEdgeAndPadTransparentFadesIt) {
 TEST_F(PixelTest, SixtyFifthQuadOfOneTextureStartsANewBatch) {
     VozerBitmap& image = bitmap(0, "one", 4, 4, std::vector<uint32_t>(16, 0xFFFFFFFFu));
     ASSERT_TRUE(ops().UploadBitmap(renderer(), &image));
-    DrawCounter counter;
+    resetDrawCount();
     VozerVertex v[4];
     for (int i = 0; i < 64; ++i) {
         imageQuad(v, image, static_cast<float>(i % 16) * 5, static_cast<float>(i / 16) * 5);
         ops().DrawTexturedQuad(renderer(), &image, v);
         if (i == 10) ops().SetBlendMode(renderer(), 0);  // the current mode: no break
     }
-    EXPECT_EQ(counter.draws(), 1) << "64 quads are one draw";
+    EXPECT_EQ(drawCount(), 1) << "64 quads are one draw";
     ops().DrawTexturedQuad(renderer(), &image, v);
-    EXPECT_EQ(counter.draws(), 1) << "the 65th waits in a new batch";
+    EXPECT_EQ(drawCount(), 1) << "the 65th waits in a new batch";
     ops().Flush(renderer());
-    EXPECT_EQ(counter.draws(), 2);
+    EXPECT_EQ(drawCount(), 2);
     ops().Flush(renderer());
-    EXPECT_EQ(counter.draws(), 2) << "an empty batch draws nothing";
+    EXPECT_EQ(drawCount(), 2) << "an empty batch draws nothing";
     // A texture change breaks the batch; the same texture again does not.
     ops().DrawTexturedQuad(renderer(), &image, v);
     ops().DrawQuad(renderer(), v);
     ops().DrawQuad(renderer(), v);
-    EXPECT_EQ(counter.draws(), 3);
+    EXPECT_EQ(drawCount(), 3);
     ops().SetBlendMode(renderer(), 1);
-    EXPECT_EQ(counter.draws(), 4);
+    EXPECT_EQ(drawCount(), 4);
     ops().SetBlendMode(renderer(), 0);
     present();
 }
