@@ -5,12 +5,11 @@
 // virtual screen (or on Windows).
 //
 // The runtime side binds core/gfxmod_d3d8.dll with the runtime's own binding
-// code, opens the runtime's window and starts the renderer through the
-// runtime's renderer initialisation. Each quad is built on the host side as
-// the engine's DrawBitmap builds it (corners of the bitmap through the
-// current transform, colour and depth, texture rectangle from the bitmap's
-// hardware data) and handed to DrawTexturedQuad.
+// code, opens the runtime's window, starts the renderer through the
+// runtime's renderer initialisation and draws with the engine's DrawBitmap.
 #include <benchmark/benchmark.h>
+
+#include "compare.h"
 
 #include <windows.h>
 #include <d3d8.h>
@@ -55,7 +54,6 @@ struct RuntimeSide {
     VozerProgramRecord program{};
     VozerBitmap bitmaps[2]{};
     std::vector<uint32_t> pixels[2] = {texturePixels(0xFFFF8040u), texturePixels(0xFF4080FFu)};
-    float transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     bool started = false;
 
     bool start() {
@@ -91,6 +89,7 @@ struct RuntimeSide {
             b.width = b.height = TEXTURE_SIZE;
             b.pixels = pixels[i].data();
             b.flags = VZ_BITMAP_HAS_ALPHA;
+            b.loadState = 3;  // loaded, as the bitmap manager leaves it
             if (!state.renderer->ops->UploadBitmap(state.renderer, &b)) return false;
         }
         started = true;
@@ -112,31 +111,12 @@ struct RuntimeSide {
         started = false;
     }
 
-    // One quad as the engine's DrawBitmap makes it.
-    void drawBitmap(VozerRendImp* renderer, VozerBitmap* bitmap, float x, float y) {
-        const VozerHardwareData& hw = bitmap->hw;
-        const float corners[4][2] = {{x, y}, {x + QUAD_SIZE, y}, {x, y + QUAD_SIZE}, {x + QUAD_SIZE, y + QUAD_SIZE}};
-        const float u[4] = {hw.uLeft, hw.uRight, hw.uLeft, hw.uRight};
-        const float v[4] = {hw.vTop, hw.vTop, hw.vBottom, hw.vBottom};
-        VozerVertex quad[4];
-        for (int i = 0; i < 4; ++i) {
-            const float cx = corners[i][0], cy = corners[i][1];
-            quad[i].x = transform[0] * cx + transform[1] * cy + transform[3];
-            quad[i].y = transform[4] * cx + transform[5] * cy + transform[7];
-            quad[i].z = 0.5f;
-            quad[i].color = 0xFFFFFFFFu;
-            quad[i].u = u[i];
-            quad[i].v = v[i];
-        }
-        renderer->ops->DrawTexturedQuad(renderer, bitmap, quad);
-    }
-
     void frame(bool alternate) {
         VozerRendImp* renderer = rt().renderer;
         renderer->ops->BeginFrame(renderer, 0);
         renderer->ops->Clear(renderer, 0.1f, 0.1f, 0.2f);
-        for (int i = 0; i < QUADS_PER_FRAME; ++i)
-            drawBitmap(renderer, &bitmaps[alternate ? (i & 1) : 0], quadX(i), quadY(i));
+        VozerEngineApi* a = api();
+        for (int i = 0; i < QUADS_PER_FRAME; ++i) a->DrawBitmap(&bitmaps[alternate ? (i & 1) : 0], quadX(i), quadY(i));
         renderer->ops->EndFrame(renderer);
         platform::pumpMessages();
     }
@@ -304,6 +284,9 @@ BENCHMARK(BM_Quads_Runtime_TwoTexturesAlternating)->Unit(benchmark::kMillisecond
 BENCHMARK(BM_FirstFrame_Bare)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FirstFrame_Runtime)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-}  // namespace
+VOZER_COMPARE(BM_Quads_Runtime_OneTexture, BM_Quads_Bare_OneTexture, "");
+VOZER_COMPARE(BM_Quads_Runtime_TwoTexturesAlternating, BM_Quads_Bare_TwoTexturesAlternating, "");
+VOZER_COMPARE(BM_FirstFrame_Runtime, BM_FirstFrame_Bare,
+              "the runtime also loads the renderer library and its window class");
 
-BENCHMARK_MAIN();
+}  // namespace
