@@ -17,6 +17,7 @@
 #include "fs/paths.h"
 #include "image/image_loader.h"
 #include "platform/platform.h"
+#include "resources/bitmap_pool.h"
 #include "state/runtime_state.h"
 
 namespace vz::test {
@@ -192,8 +193,9 @@ void D3D8Test::SetUp() {
     state.shared.program = &program;
     state.shared.displayInfo = &state.displayInfo;
     state.shared.screenSize = &state.displayInfo.deviceWidth;
-    state.shared.bitmaps = bitmaps_;
-    state.shared.bitmapCount = TEST_BITMAPS;
+    bitmaps_ = bitmapRecords();
+    for (int i = 0; i < TEST_BITMAPS; ++i) bitmaps_[i] = VozerBitmap{};
+    setBitmapHighWater(TEST_BITMAPS);
     image::startImageLoader();
     ASSERT_TRUE(bindRendererIfUnbound()) << "core/gfxmod_d3d8.dll beside the test was not bound";
     // After binding (which fills the table again): capture what is said.
@@ -218,9 +220,12 @@ void D3D8Test::start(int32_t width, int32_t height, bool fullScreen) {
 
 void D3D8Test::TearDown() {
     RuntimeState& state = rt();
-    for (VozerBitmap& b : bitmaps_) {
+    for (int i = 0; i < TEST_BITMAPS; ++i) {
+        VozerBitmap& b = bitmaps_[i];
         if (state.renderer && b.hw.hasTexture) state.renderer->ops->ReleaseTexture(state.renderer, &b.hw);
+        b = VozerBitmap{};
     }
+    setBitmapHighWater(0);
     if (state.renderer) {
         state.renderer->ops->Shutdown(state.renderer);
         state.rendererReady = false;

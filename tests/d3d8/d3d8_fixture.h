@@ -36,7 +36,8 @@ struct Frame {
 bool closeTo(uint32_t a, uint32_t b, int tolerance = 2);
 std::string hex(uint32_t colour);
 
-// Bitmap records in the runtime's bitmap table, as the bitmap manager keeps them.
+// Bitmap records the tests use: the first of the runtime's bitmap pool, the
+// table the renderer walks after a device reset.
 constexpr int TEST_BITMAPS = 8;
 
 class D3D8Test : public ::testing::Test {
@@ -62,7 +63,7 @@ protected:
     // EndFrame (present), deliver the window's messages; what was presented.
     Frame present();
 
-    VozerBitmap bitmaps_[TEST_BITMAPS] = {};
+    VozerBitmap* bitmaps_ = nullptr;  // the first records of the runtime's bitmap pool
     std::vector<std::vector<uint32_t>> pixelStore_{TEST_BITMAPS};
 };
 
