@@ -148,7 +148,10 @@ void buildScreenTransform(float out[16]) {
     }
     const VozerDisplayParams& display = program->display;
     const bool turned = info.nativeOrientation != programOrientation(display);
-    Matrix m = translation(0.5f * static_cast<float>(info.deviceWidth), 0.5f * static_cast<float>(info.deviceHeight));
+    // Before any renderer has reported the screen, the screen is the Program's size.
+    const int32_t screenWidth = info.deviceWidth > 0 ? info.deviceWidth : display.width;
+    const int32_t screenHeight = info.deviceHeight > 0 ? info.deviceHeight : display.height;
+    Matrix m = translation(0.5f * static_cast<float>(screenWidth), 0.5f * static_cast<float>(screenHeight));
     if (state.boot.autoscale) {
         m = turned ? m * scaling(state.autoscaleY, state.autoscaleX) : m * scaling(state.autoscaleX, state.autoscaleY);
     }
