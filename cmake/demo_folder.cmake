@@ -6,17 +6,16 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(VOZER_DEMO_DIR ${PROJECT_SOURCE_DIR}/dist/win32/demo)
 endif()
-set(demo_renderers $<TARGET_FILE:gfxmod_null>)
-if(TARGET gfxmod_d3d8)
-  list(APPEND demo_renderers $<TARGET_FILE:gfxmod_d3d8>)
-endif()
+# The Direct3D 8 renderer is the sample's configured one; the headless
+# renderer ships beside it for servers and automated runs.
+set(demo_renderers $<TARGET_FILE:gfxmod_d3d8> $<TARGET_FILE:gfxmod_null>)
 add_custom_target(vozer_demo ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VOZER_DEMO_DIR}/core
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:vozer_runtime> ${VOZER_DEMO_DIR}/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:sample_demo> ${VOZER_DEMO_DIR}/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${demo_renderers} ${VOZER_DEMO_DIR}/core/
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/samples/demo/res ${VOZER_DEMO_DIR}
-  DEPENDS vozer_runtime sample_demo gfxmod_null
+  DEPENDS vozer_runtime sample_demo gfxmod_d3d8 gfxmod_null
   COMMENT "Assembling the demo folder"
   VERBATIM)
 if(TARGET vozer-pak)
