@@ -140,9 +140,20 @@ void shutdownFiles() {
 
 VozerFile* makeHandle(InnerFile* inner) {
     if (!inner) return nullptr;
-    auto* handle = new VozerFile;
-    handle->name = inner->Name();
+    const char* name = inner->Name();
+    size_t length = name ? std::strlen(name) : 0;
+    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    auto* handle = static_cast<VozerFile*>(std::malloc(sizeof(VozerFile)));
+    if (!copy || !handle) {
+        std::free(copy);
+        std::free(handle);
+        inner->Close();
+        return nullptr;
+    }
+    if (length) std::memcpy(copy, name, length);
+    copy[length] = 0;
     int64_t size = inner->Size();
+    handle->name = copy;
     handle->size = size < 0 ? 0u : size > static_cast<int64_t>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(size);
     handle->inner = inner;
     return handle;
@@ -150,8 +161,9 @@ VozerFile* makeHandle(InnerFile* inner) {
 
 void destroyHandle(VozerFile* handle) {
     if (!handle) return;
-    if (handle->inner) handle->inner->Close();
-    delete handle;
+    if (InnerFile* inner = innerOf(handle)) inner->Close();
+    std::free(const_cast<char*>(handle->name));
+    std::free(handle);
 }
 
 bool appendToFileList(VozerFileList* list, const std::string& name) {

@@ -101,6 +101,11 @@ class PakOpener;
 std::vector<FileOpener*> openerChain();
 PakOpener& pakOpener();
 
+// The inner file behind a handle (the record is plain C, so it holds it untyped).
+inline InnerFile* innerOf(const VozerFile* handle) {
+    return handle ? static_cast<InnerFile*>(handle->inner) : nullptr;
+}
+
 // Wrap an inner file in a handle without counting it as opened by OpenFile
 // (the fuzzer and tests build handles on memory this way). Free it with
 // destroyHandle, which closes the inner file.
@@ -115,9 +120,3 @@ bool appendToFileList(VozerFileList* list, const std::string& name);
 
 }  // namespace vz::fs
 
-// What OpenFile hands out. The Program sees only the pointer.
-struct VozerFile {
-    std::string name;    // the name the inner file reports
-    uint32_t size = 0;   // byte size when opened
-    vz::fs::InnerFile* inner = nullptr;
-};

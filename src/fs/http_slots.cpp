@@ -4,6 +4,6 @@
 
 namespace vz::slots {
 
-int32_t HttpRequest(const char*, const char*, const char*, const void*, int32_t, VozerBuffer*, volatile vz_bool*) { return 0; }
+int32_t HttpRequest(int32_t, const char*, const char*, const void*, int32_t, VozerBuffer*, volatile int32_t*) { return 0; }
 
 }  // namespace vz::slots

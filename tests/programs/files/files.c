@@ -39,6 +39,9 @@ static void exerciseFiles(void) {
     int i;
     noteInt("pak-open", file != NULL);
     if (file) {
+        /* A game reads the size and name straight from the handle's record. */
+        noteInt("handle-size", (int)file->size);
+        note("handle-name", file->name);
         noteInt("pak-read", zt->ReadFile(text, sizeof text - 1, file));
         note("pak-text", text);
         readAt(file, "seek0", 6, 0);    /* "vozer" */
