@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "fs/http_client.h"
 #include "fs/pak.h"
 #include "fs/paths.h"
 #include "platform/platform.h"
@@ -88,8 +89,8 @@ struct OpenerState {
     std::mutex lock;
     std::unique_ptr<PakOpener> pak;
     std::unique_ptr<StdioOpener> stdio;
-    // [HTTP] The network layer's opener joins the chain here, last, and does
-    // not take part in relative-name lookup.
+    // Last, and not part of relative-name lookup.
+    std::unique_ptr<FileOpener> http;
     std::vector<FileOpener*> chain;
 };
 
@@ -103,7 +104,8 @@ void buildChainLocked(OpenerState& s) {
     if (!s.chain.empty()) return;
     s.pak = std::make_unique<PakOpener>();
     s.stdio = std::make_unique<StdioOpener>();
-    s.chain = {s.pak.get(), s.stdio.get()};
+    s.http = makeHttpOpener();
+    s.chain = {s.pak.get(), s.stdio.get(), s.http.get()};
     for (FileOpener* o : s.chain) o->Init();
 }
 
@@ -136,6 +138,7 @@ void shutdownFiles() {
     s.chain.clear();
     s.pak.reset();
     s.stdio.reset();
+    s.http.reset();
 }
 
 VozerFile* makeHandle(InnerFile* inner) {

@@ -1,6 +1,6 @@
 // File handles over a chain of file openers: entries of pak archives, loose
-// files on disk and (later) files fetched over HTTP all look alike to the
-// runtime and the Program.
+// files on disk and files fetched over HTTP all look alike to the runtime and
+// the Program.
 #pragma once
 
 #include <cstdint>
@@ -96,8 +96,7 @@ private:
 
 class PakOpener;
 
-// The chain, built on first use: PakOpener, StdioOpener (and the HTTP opener
-// when the network layer brings it).
+// The chain, built on first use: PakOpener, StdioOpener, the HTTP opener.
 std::vector<FileOpener*> openerChain();
 PakOpener& pakOpener();
 

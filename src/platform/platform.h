@@ -120,6 +120,9 @@ std::string programFolder();
 // and everything created below it. True when it exists as a directory afterwards.
 bool createDirectory(const char* path, bool everyoneMayWrite);
 bool deleteFile(const char* path);
+// Move a file over another, replacing it in one step, so a reader sees either
+// the old file or the whole new one. False when it could not be moved.
+bool replaceFile(const char* from, const char* to);
 bool isDirectory(const char* path);
 
 struct DirectoryEntry {
@@ -135,5 +138,47 @@ bool listDirectory(const char* path, std::vector<DirectoryEntry>& out);
 std::FILE* openFile(const char* path, const char* mode);
 bool seekFile(std::FILE* file, int64_t offset, int origin);
 int64_t tellFile(std::FILE* file);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Sockets
+// ---------------------------------------------------------------------------
+// TCP over IPv4 for the HTTP client, plus a loopback listener that the tests
+// and benchmarks serve from. Sockets are non-blocking: callers wait with
+// waitSocket in short slices, so a stalled peer never holds a thread for
+// longer than the caller allows. Every function may be called from any
+// thread once startSockets has succeeded.
+
+using Socket = intptr_t;
+constexpr Socket NO_SOCKET = -1;
+// Results of sendSome and receiveSome besides a byte count.
+constexpr int SOCKET_WOULD_BLOCK = -1;
+constexpr int SOCKET_FAILED = -2;  // an error or a reset by the peer
+enum class SocketWait { Ready, TimedOut, Failed };
+
+// Start the system's socket library, once per process. False when it cannot.
+bool startSockets();
+// A non-blocking TCP socket, or NO_SOCKET.
+Socket openTcpSocket();
+// The IPv4 address of a host name or dotted quad, in network byte order.
+bool resolveHost(const char* host, uint32_t& address);
+// Begin connecting to address:port (network order address, host order port).
+// True when the connection is made or under way: wait for it with
+// waitSocket(..., forWrite = true), then ask connectSucceeded.
+bool startConnect(Socket socket, uint32_t address, uint16_t port);
+bool connectSucceeded(Socket socket);
+// Wait until the socket is readable (or writable), at most timeoutMs.
+SocketWait waitSocket(Socket socket, bool forWrite, int timeoutMs);
+// Bytes sent or received (receiveSome: 0 = the peer closed its side), or
+// SOCKET_WOULD_BLOCK, or SOCKET_FAILED. Never raises a signal.
+int sendSome(Socket socket, const void* data, size_t bytes);
+int receiveSome(Socket socket, void* data, size_t bytes);
+void closeSocket(Socket socket);
+// Close so that the peer sees a reset instead of an orderly end.
+void resetSocket(Socket socket);
+// A listening socket on 127.0.0.1 only; port 0 picks a free port, which is
+// written back. NO_SOCKET on failure.
+Socket listenLoopback(uint16_t& port);
+// The next waiting connection (non-blocking), or NO_SOCKET when none waits.
+Socket acceptConnection(Socket listener);
 
 }  // namespace vz::platform
