@@ -54,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     check(head.status >= 100 && head.status <= 599);
     check(head.contentLength >= -1 && head.contentLength <= INT32_MAX);
+    for (char c : head.location) check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f);
 
     // A Location that passes the URL check can go into a request line and a
     // Host line as it is, and its cache name stays a legal name in the cache.

@@ -248,7 +248,12 @@ private:
     int32_t notSuccessful(const ResponseHead& parsed, const std::string& head, std::string& next) {
         api()->Log(1, "Unexpected HTTP header received: '%s'\n", printable(head).c_str());
         const int s = parsed.status;
-        if ((s == 301 || s == 302 || s == 303 || s == 307) && !parsed.location.empty()) {
+        const bool redirect = s == 301 || s == 302 || s == 303 || s == 307;
+        if (redirect && parsed.unsafeLocation) {
+            api()->Log(1, "Not following a redirect whose Location holds control characters.\n");
+            return refuseWithHead(r_.response, head);
+        }
+        if (redirect && !parsed.location.empty()) {
             const std::string& location = parsed.location;
             if (location.compare(0, 7, "http://") == 0) {
                 next = location;

@@ -52,7 +52,8 @@ struct ResponseHead {
     int status = 0;              // the three digits of the status line
     int64_t contentLength = -1;  // -1 when the server gave none
     bool chunked = false;        // Transfer-Encoding other than identity
-    std::string location;        // the Location value, trimmed ("" when none)
+    std::string location;        // the Location value, trimmed ("" when none or unsafe)
+    bool unsafeLocation = false; // a Location holding control characters (NUL included) was dropped
 };
 
 // Collects a response head byte by byte up to the empty line that ends it,

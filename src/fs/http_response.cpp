@@ -215,7 +215,10 @@ bool parseResponseHead(const std::string& text, ResponseHead& out, std::string& 
         } else if (name == "transfer-encoding") {
             if (lowerCase(value) != "identity") out.chunked = true;
         } else if (name == "location") {
-            if (out.location.empty()) out.location = value;
+            bool safe = true;
+            for (char c : value) safe = safe && static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
+            if (!safe) out.unsafeLocation = true;
+            else if (out.location.empty()) out.location = value;
         }
     }
     if (first) {

@@ -235,6 +235,9 @@ TEST_F(HttpTest, HostileServersEndInTheDesignedErrorAndLeaveNoCacheFile) {
         {"Location with a bare CR", [](Connection& c, const std::string& base) {
              c.send("HTTP/1.0 302 Found\r\nLocation: " + base + "x\rX-Injected: 1\r\n\r\n");
          }, VZ_HTTP_REFUSED},
+        {"Location with a NUL", [](Connection& c, const std::string& base) {
+             c.send("HTTP/1.0 302 Found\r\nLocation: " + base + std::string("x\0/../../y", 10) + "\r\n\r\n");
+         }, VZ_HTTP_REFUSED},
         {"Location to another scheme", [](Connection& c, const std::string&) {
              c.send("HTTP/1.0 307 Temporary Redirect\r\nLocation: https://127.0.0.1/secure\r\n\r\n");
          }, VZ_HTTP_REFUSED},
