@@ -181,4 +181,46 @@ Socket listenLoopback(uint16_t& port);
 // The next waiting connection (non-blocking), or NO_SOCKET when none waits.
 Socket acceptConnection(Socket listener);
 
+// ---------------------------------------------------------------------------
+// [SECTION] Clipboard, shell and dialogs
+// ---------------------------------------------------------------------------
+// The platform services behind the extension functions. `window` is the main
+// window (null when there is none); the development host has no desktop, so
+// there these report "not available" (false) and touch nothing.
+
+// Put plain text on the system clipboard. False when it could not.
+bool setClipboardText(void* window, const char* text);
+// The clipboard's plain text, cut to at most maxBytes bytes. False when the
+// clipboard holds no text (or cannot be read); `out` is then empty.
+bool clipboardText(void* window, std::string& out, size_t maxBytes);
+// Ask the system shell to "open" an address (a web page, a mail form) in a
+// normal window. The caller has checked the address. False when it failed.
+bool openWithShell(const char* address);
+// The system's open (or save) dialog, owned by `window`. `filter` holds
+// description and pattern pairs, each part ended by a NUL. True with the
+// chosen path ('/'-separated); false when cancelled or not available.
+bool fileDialog(void* window, bool save, const std::string& filter, std::string& chosen);
+// A modal dialog titled `title` that shows `heading` above an editable copy of
+// `text`. True with the edited text when closed with OK; false when cancelled
+// or not available.
+bool editTextDialog(void* window, const char* title, const std::string& heading, std::string& text);
+
+// ---------------------------------------------------------------------------
+// [SECTION] System information
+// ---------------------------------------------------------------------------
+
+struct SystemFacts {
+    std::string osMajor;         // "Windows" (or the host's system name)
+    std::string osMinor;         // "major.minor.build"
+    std::string implementation;  // "ZT_Win32" (or the host's)
+    int32_t platformId = 0;      // 1 WINDOWS, 11 LINUX
+};
+SystemFacts systemFacts();
+// The hardware address of the first network adapter that answers, as twelve
+// lower-case hex digits and a line feed; empty when none answers.
+std::string networkAdapterAddress();
+// The user's language (ISO 639, "en") and country (ISO 3166, "US"); empty when unknown.
+std::string userLanguageCode();
+std::string userCountryCode();
+
 }  // namespace vz::platform

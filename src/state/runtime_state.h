@@ -75,6 +75,7 @@ struct RuntimeState {
     float rotationTimer = 0.0f;
     float rotationDuration = 0.0f;
 
+    bool allowAllResolutions = false; // "Hacks"/"AllowAllResolutions": the resolution choice accepts any size
     bool multimouseActive = false;
     bool windowActive = true;
     std::atomic<bool> coreInitialised{false};
