@@ -58,6 +58,7 @@ use_program() {
         workers) program_folder="Vozer Tests/Workers_Test" ;;
         files) program_folder="Vozer Tests/Files_Test" ;;
         net) program_folder="Vozer Tests/Net_Test" ;;
+        ext) program_folder="Vozer Tests/Extensions_Test" ;;
         *) program_folder="" ;;
     esac
     cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
