@@ -12,30 +12,19 @@
 
 #include "../tests/fs/loopback_server.h"
 #include "api/engine_api.h"
-#include "api/threads.h"
 #include "platform/platform.h"
-#include "ratio_reporter.h"
-#include "state/runtime_state.h"
+#include "bench_support.h"
 
 namespace {
 
 constexpr size_t FILE_SIZE = 32u << 20;
-
-int32_t quietPrint(const char*, ...) { return 0; }
-int32_t quietLevel(int32_t, const char*, ...) { return 0; }
 
 struct Fixture {
     std::string response;
     vz::nettest::LoopbackServer server;
 
     Fixture() : server([this](vz::nettest::LoopbackServer::Connection& c) { c.send(response); }, 24 * 3600 * 1000) {
-        vz::resetRuntimeState();
-        vz::fillEngineApi();
-        vz::recordMainThread();
-        vz::createEngineMutexes();
-        vz::api()->Print = &quietPrint;
-        vz::api()->Log = &quietLevel;
-        vz::api()->Popup = &quietLevel;
+        vz::bench::startQuietEngine();
         response = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(FILE_SIZE) + "\r\n\r\n";
         uint32_t x = 12345;
         for (size_t i = 0; i < FILE_SIZE; ++i) {

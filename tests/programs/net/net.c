@@ -4,37 +4,11 @@
  * asked) sends a request of its own through HttpRequest. The command line
  * carries "http_port=N", "http_size=N" and optionally "http_request=1".
  * Every result goes to trace.txt as "name value". */
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-
+#include "../test_program.h"
 #include "download_pattern.h"
-#include "vozer_api.h"
 
 static VozerProgramRecord* program;
 static VozerEngineApi* zt;
-static FILE* trace;
-
-static void note(const char* name, const char* value) {
-    if (!trace) trace = fopen("trace.txt", "w");
-    if (trace) {
-        fprintf(trace, "%s %s\n", name, value);
-        fflush(trace);
-    }
-}
-
-static void noteInt(const char* name, long value) {
-    char text[32];
-    sprintf(text, "%ld", value);
-    note(name, text);
-}
-
-/* The number after "key=" on the command line, or 0. */
-static long option(const char* key) {
-    const char* line = program->display.commandLine;
-    const char* at = line ? strstr(line, key) : NULL;
-    return at ? strtol(at + strlen(key), NULL, 10) : 0;
-}
 
 static void download(void) {
     char url[128];
@@ -42,7 +16,7 @@ static void download(void) {
     uint32_t position = 0, mismatch = 0xffffffffu;
     int32_t got;
     VozerFile* file;
-    sprintf(url, "http://127.0.0.1:%ld/big.bin", option("http_port="));
+    sprintf(url, "http://127.0.0.1:%ld/big.bin", commandLineNumber(program, "http_port="));
     file = zt->OpenFile(url, "r");
     noteInt("open", file != NULL);
     if (!file) return;
@@ -54,7 +28,7 @@ static void download(void) {
         position += (uint32_t)got;
     }
     zt->CloseFile(file);
-    if (mismatch == 0xffffffffu && position == (uint32_t)option("http_size=")) {
+    if (mismatch == 0xffffffffu && position == (uint32_t)commandLineNumber(program, "http_size=")) {
         noteInt("verified", (long)position);
     } else {
         noteInt("read", (long)position);
@@ -67,7 +41,7 @@ static void requestDirectly(void) {
     char text[64] = {0};
     VozerBuffer response;
     int32_t result;
-    sprintf(url, "http://127.0.0.1:%ld/hello.txt", option("http_port="));
+    sprintf(url, "http://127.0.0.1:%ld/hello.txt", commandLineNumber(program, "http_port="));
     result = zt->HttpRequest(VZ_HTTP_GET, url, NULL, "", 0, &response, NULL);
     noteInt("request", result);
     if (response.data) memcpy(text, response.data, response.size < 63 ? (size_t)response.size : 63);
@@ -85,21 +59,14 @@ static vz_bool VZ_CDECL netInit(void) {
 static void VZ_CDECL netUpdate(float seconds) {
     (void)seconds;
     download();
-    if (option("http_request=")) requestDirectly();
+    if (commandLineNumber(program, "http_request=")) requestDirectly();
     zt->Quit();
 }
 
 VZ_EXTERN_C VZ_EXPORT vz_bool VZ_CDECL ZT_GetProgramInterface(VozerProgramRecord* record, int32_t version) {
     (void)version;
     program = record;
-    record->interfaceVersion = VZ_INTERFACE_VERSION;
-    strcpy(record->id, "VozerNetTest");
-    strcpy(record->title, "Net Test");
-    strcpy(record->version, "1.0");
-    strcpy(record->developerName, "Vozer Tests");
-    record->display.width = 640;
-    record->display.height = 480;
-    record->display.windowed = 1;
+    fillTestRecord(record, "VozerNetTest", "Net Test");
     record->Init = netInit;
     record->Update = netUpdate;
     return 1;

@@ -1,7 +1,8 @@
-// Console output of a benchmark program plus one line comparing a measurement
-// with its reference from the same run: "ratio LABEL: W wall, C cpu" (time of
-// the measured over time of the reference, averaged over every repetition;
-// aggregate rows other than the mean are not counted again).
+// What the benchmark programs share: the engine's message slots silenced, and
+// console output plus one line comparing a measurement with its reference
+// from the same run: "ratio LABEL: W wall, C cpu" (time of the measured over
+// time of the reference, averaged over every repetition; aggregate rows other
+// than the mean are not counted again).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -11,7 +12,26 @@
 #include <string>
 #include <vector>
 
+#include "api/engine_api.h"
+#include "api/threads.h"
+#include "state/runtime_state.h"
+
 namespace vz::bench {
+
+inline int32_t quietPrint(const char*, ...) { return 0; }
+inline int32_t quietLevel(int32_t, const char*, ...) { return 0; }
+
+// A runtime record and engine table as at start-up, with Print, Log and Popup
+// going nowhere (measured code still formats nothing it would not format).
+inline void startQuietEngine() {
+    resetRuntimeState();
+    fillEngineApi();
+    recordMainThread();
+    createEngineMutexes();
+    api()->Print = &quietPrint;
+    api()->Log = &quietLevel;
+    api()->Popup = &quietLevel;
+}
 
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
