@@ -90,6 +90,8 @@ VozerFile* OpenFile(const char* name, const char* mode) {
                      "zt->OpenFile: Illegal file name '%s'.\nValid name can start with either res://, user://, or "
                      "relative path like ('ui/').",
                      name ? name : "(null)");
+        if (name && std::strncmp(name, "https://", 8) == 0)
+            api()->Log(1, "HTTPS is not supported; only http:// URLs can be opened ('%s').\n", name);
         return nullptr;
     }
     const char* binaryMode = mapMode(mode);

@@ -2,7 +2,8 @@
 # clipboard text it sets is read back by the game and, on Windows, by another
 # program while the game runs; the platform facts are there; a program path
 # given as a URL is refused; and a file picked in the open dialog (driven by
-# xdotool) inside the game folder comes back as a res:// path.
+# xdotool) inside the game folder comes back as a res:// path, while a
+# cancelled save dialog gives null.
 use_program ext
 if [ "$VOZER_TARGET" != win32 ]; then
     # The development host has no clipboard or dialogs: the designed empty answers.
@@ -12,6 +13,7 @@ if [ "$VOZER_TARGET" != win32 ]; then
     expect_trace "platform LINUX" -eq 1
     expect_trace "open-url-refused null" -eq 1
     expect_trace "dialog (null)" -eq 1
+    expect_trace "save-dialog (null)" -eq 1
     return 0
 fi
 
@@ -53,9 +55,21 @@ pick="Z:${game//\//\\}\\pick.txt"
     xdotool windowfocus --sync "$window"
     xdotool type --delay 20 "$pick"
     xdotool key Return
+    # Then the save dialog, cancelled.
+    window=""
+    for _ in $(seq 150); do
+        window=$(xdotool search --name '^Save As$' 2>/dev/null | head -n 1)
+        [ -n "$window" ] && break
+        sleep 0.2
+    done
+    [ -n "$window" ] || { echo "no Save As dialog appeared"; exit 1; }
+    sleep 1
+    xdotool windowfocus --sync "$window"
+    xdotool key Escape
 ) >"$work/xdotool.txt" 2>&1 &
 typist=$!
 run_game ext_dialog=1
 wait "$typist" || fail "xdotool: $(cat "$work/xdotool.txt")"
 expect_status 0
 expect_trace "dialog res://pick.txt" -eq 1
+expect_trace "save-dialog (null)" -eq 1

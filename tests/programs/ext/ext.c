@@ -1,7 +1,8 @@
 /* A test Program for the extension functions as a game uses them: on its
  * first frame it puts text on the clipboard and reads it back, asks for the
  * platform facts, and (when the command line says "ext_dialog=1") lets the
- * player pick a file in the open dialog. With "ext_hold=MS" it keeps running
+ * player pick a file in the open dialog, then shows the save dialog (which
+ * the case cancels). With "ext_hold=MS" it keeps running
  * that long afterwards, so another program can look at the clipboard while
  * the game still owns it. Every result goes to trace.txt as "name value". */
 #include "../test_program.h"
@@ -25,7 +26,10 @@ static void firstFrame(void) {
     note("unique-id", ext("PlatformInfo", "UniqueId"));
     note("date", ext("GetDate", NULL));
     note("open-url-refused", ext("OpenURL", "C:\\Windows\\System32\\cmd.exe") ? "answered" : "null");
-    if (commandLineNumber(program, "ext_dialog=")) note("dialog", ext("OpenFileDialog", "Text files|*.txt|All files|*.*"));
+    if (commandLineNumber(program, "ext_dialog=")) {
+        note("dialog", ext("OpenFileDialog", "Text files|*.txt|All files|*.*"));
+        note("save-dialog", ext("SaveFileDialog", "*.sav"));
+    }
 }
 
 static vz_bool VZ_CDECL extInit(void) {
