@@ -3,7 +3,6 @@
 // first; names they do not know go to the renderer plug-in and then to the
 // input plug-ins, so platform libraries can add their own.
 #include <cstring>
-#include <exception>
 
 #include "api/engine_api.h"
 #include "ext/extensions.h"
@@ -97,7 +96,7 @@ void* CallExtension(const char* name, void* argument) {
         // Neither the command line nor a plug-in named a language: the system's.
         if (std::strcmp(name, "GetLanguage") == 0) return const_cast<char*>(systemLanguage());
         return nullptr;
-    } catch (const std::exception&) {
+    } catch (...) {
         // Nothing may unwind into the Program.
         return nullptr;
     }
