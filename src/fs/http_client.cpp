@@ -269,65 +269,6 @@ private:
         return refuseWithHead(r_.response, head);
     }
 
-    int32_t readBody(int64_t contentLength) {
-        Body body;
-        const size_t first = contentLength >= 0 ? static_cast<size_t>(contentLength) + 1 : FIRST_BODY_CAPACITY;
-        if (!body.reserve(first)) return outOfMemory(body, contentLength);
-        if (!early_.empty()) {
-            if (!body.append(early_.data(), early_.size())) return outOfMemory(body, contentLength);
-        }
-        char* block = static_cast<char*>(std::malloc(RECEIVE_BLOCK));
-        if (!block) return outOfMemory(body, contentLength);
-        int32_t result = VZ_HTTP_OK;
-        for (;;) {
-            publish(body, contentLength);
-            const bool complete = contentLength >= 0 && body.size >= static_cast<size_t>(contentLength);
-            if (complete && body.size > static_cast<size_t>(contentLength)) {
-                result = tooLong(contentLength);
-                break;
-            }
-            Wait why = Wait::TimedOut;
-            const int got = receiveWithin(socket_, block, RECEIVE_BLOCK,
-                                          complete ? limits_.closeWaitMs : limits_.stallTimeoutMs, r_.cancelled, why);
-            if (got == 0) break;  // the server closed: the end of the body
-            if (got < 0) {
-                if (why == Wait::Cancelled) {
-                    result = VZ_HTTP_CANCELLED;
-                } else if (complete) {
-                    // All announced bytes are here; a server that keeps the
-                    // connection open (or resets it) after them has said all.
-                } else if (why == Wait::TimedOut) {
-                    api()->Log(1, "'%s' sent nothing for %d ms; giving up after %u bytes.\n", url_.host.c_str(),
-                               limits_.stallTimeoutMs, static_cast<unsigned>(body.size));
-                    result = VZ_HTTP_REFUSED;
-                } else {
-                    api()->Log(1, "The connection to '%s' broke after %u bytes of the body.\n", url_.host.c_str(),
-                               static_cast<unsigned>(body.size));
-                    result = VZ_HTTP_REFUSED;
-                }
-                break;
-            }
-            if (complete) {
-                result = tooLong(contentLength);
-                break;
-            }
-            if (body.size + static_cast<size_t>(got) > limits_.maxBodyBytes) {
-                api()->Log(1, "The response from '%s' is larger than the %u bytes allowed.\n", url_.host.c_str(),
-                           limits_.maxBodyBytes);
-                result = VZ_HTTP_REFUSED;
-                break;
-            }
-            if (!body.append(block, static_cast<size_t>(got))) {
-                std::free(block);
-                return outOfMemory(body, contentLength);
-            }
-        }
-        std::free(block);
-        publish(body, contentLength);
-        body.data = nullptr;  // the record owns it now
-        return result;
-    }
-
     struct Body {
         uint8_t* data = nullptr;
         size_t size = 0, capacity = 0;
@@ -340,19 +281,72 @@ private:
             capacity = wanted;
             return true;
         }
-        // Keeps one byte spare for the terminator.
-        bool append(const char* bytes, size_t n) {
-            if (size + n + 1 > capacity) {
-                size_t wanted = capacity ? capacity : FIRST_BODY_CAPACITY;
-                while (wanted < size + n + 1) wanted *= 2;
-                if (!reserve(wanted)) return false;
-            }
-            std::memcpy(data + size, bytes, n);
-            size += n;
-            data[size] = 0;
-            return true;
-        }
     };
+
+    // Bytes go straight from the socket into the body: with a Content-Length
+    // into one block of that size (plus a byte that catches a longer body and
+    // the terminator), without one into a block that doubles.
+    int32_t readBody(int64_t contentLength) {
+        const bool announced = contentLength >= 0;
+        const size_t length = announced ? static_cast<size_t>(contentLength) : 0;
+        Body body;
+        if (!body.reserve(announced ? length + 2 : FIRST_BODY_CAPACITY)) return outOfMemory(body, contentLength);
+        if (early_.size() > body.capacity - 2) {
+            result_ = tooLong(contentLength);
+            return finish(body, contentLength);
+        }
+        std::memcpy(body.data, early_.data(), early_.size());
+        body.size = early_.size();
+        for (;;) {
+            publish(body, contentLength);
+            const bool complete = announced && body.size >= length;
+            if (complete && body.size > length) {
+                result_ = tooLong(contentLength);
+                break;
+            }
+            if (!announced && body.capacity - body.size < RECEIVE_BLOCK + 1) {
+                const size_t most = static_cast<size_t>(limits_.maxBodyBytes) + RECEIVE_BLOCK + 2;
+                if (!body.reserve(body.capacity * 2 < most ? body.capacity * 2 : most))
+                    return outOfMemory(body, contentLength);
+            }
+            const size_t room = announced ? length + 1 - body.size : body.capacity - body.size - 1;
+            Wait why = Wait::TimedOut;
+            const int got = receiveWithin(socket_, reinterpret_cast<char*>(body.data) + body.size, room,
+                                          complete ? limits_.closeWaitMs : limits_.stallTimeoutMs, r_.cancelled, why);
+            if (got == 0) break;  // the server closed: the end of the body
+            if (got < 0) {
+                if (why == Wait::Cancelled) {
+                    result_ = VZ_HTTP_CANCELLED;
+                } else if (complete) {
+                    // All announced bytes are here; a server that keeps the
+                    // connection open (or resets it) after them has said all.
+                } else if (why == Wait::TimedOut) {
+                    api()->Log(1, "'%s' sent nothing for %d ms; giving up after %u bytes.\n", url_.host.c_str(),
+                               limits_.stallTimeoutMs, static_cast<unsigned>(body.size));
+                    result_ = VZ_HTTP_REFUSED;
+                } else {
+                    api()->Log(1, "The connection to '%s' broke after %u bytes of the body.\n", url_.host.c_str(),
+                               static_cast<unsigned>(body.size));
+                    result_ = VZ_HTTP_REFUSED;
+                }
+                break;
+            }
+            body.size += static_cast<size_t>(got);
+            if (!announced && body.size > limits_.maxBodyBytes) {
+                api()->Log(1, "The response from '%s' is larger than the %u bytes allowed.\n", url_.host.c_str(),
+                           limits_.maxBodyBytes);
+                result_ = VZ_HTTP_REFUSED;
+                break;
+            }
+        }
+        return finish(body, contentLength);
+    }
+
+    int32_t finish(Body& body, int64_t contentLength) {
+        publish(body, contentLength);
+        body.data = nullptr;  // the record owns it now
+        return result_;
+    }
 
     // The record shows the bytes received so far, so another thread can follow the download.
     void publish(Body& body, int64_t contentLength) {
@@ -382,6 +376,7 @@ private:
     const HttpLimits& limits_;
     Socket socket_ = platform::NO_SOCKET;
     std::string early_;  // body bytes that arrived with the head
+    int32_t result_ = VZ_HTTP_OK;
 };
 
 bool hasControlCharacter(const std::string& text) {
