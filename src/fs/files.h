@@ -13,7 +13,7 @@
 namespace vz::fs {
 
 // What a source of bytes offers. The order of the operations is part of the
-// design shared with the opener implementations; keep it.
+// interface shared with the opener implementations; keep it.
 class InnerFile {
 public:
     // origin 0 from the start, 1 from the current position, 2 from the end.
@@ -32,7 +32,7 @@ protected:
     virtual ~InnerFile() = default;
 };
 
-// One link of the opener chain. Order of operations as above: part of the design.
+// One link of the opener chain. Order of operations as above: keep it.
 class FileOpener {
 public:
     virtual ~FileOpener() = default;

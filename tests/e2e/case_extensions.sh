@@ -6,7 +6,7 @@
 # cancelled save dialog gives null.
 use_program ext
 if [ "$VOZER_TARGET" != win32 ]; then
-    # The development host has no clipboard or dialogs: the designed empty answers.
+    # The development host has no clipboard or dialogs: the empty answers.
     run_game ext_dialog=1
     expect_status 0
     expect_trace "clipboard $" -eq 1

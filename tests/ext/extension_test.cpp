@@ -1,5 +1,5 @@
 // CallExtension: the order of the tables and the plug-in hand-off, the
-// designed answers, refusals of unsafe arguments, path switching and the
+// answers of each name, refusals of unsafe arguments, path switching and the
 // developer simulations. The same tests run on the development host and,
 // in the Windows build, under Wine.
 #include <cstdlib>

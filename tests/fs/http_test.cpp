@@ -1,6 +1,7 @@
-// The HTTP client and download cache against a loopback server: the designed
-// cases, URLs refused before anything is sent, and hostile servers that must
-// all end in the designed error, in time, with nothing written to the cache.
+// The HTTP client and download cache against a loopback server: successes,
+// errors, redirects and the cache; URLs refused before anything is sent; and
+// hostile servers that must all end in an error result, in time, with nothing
+// written to the cache.
 #include <chrono>
 #include <thread>
 
@@ -72,7 +73,7 @@ protected:
     fs::HttpLimits saved_;
 };
 
-TEST_F(HttpTest, DesignedCasesAgainstTheLoopbackServer) {
+TEST_F(HttpTest, SuccessesErrorsAndRedirectsAgainstTheLoopbackServer) {
     std::string base;
     LoopbackServer server([&](Connection& c) {
         const std::string path = c.request().path();
@@ -91,7 +92,7 @@ TEST_F(HttpTest, DesignedCasesAgainstTheLoopbackServer) {
     EXPECT_EQ(r.code, 200);
     EXPECT_EQ(r.data, "hello");
     EXPECT_EQ(r.total, 5);
-    // The request as designed; the Host line carries no port (8080 when it was free).
+    // The request byte for byte; the Host line carries no port (8080 when it was free).
     EXPECT_EQ(server.requests().back().head,
               "GET /dir/a.txt HTTP/1.0\r\nAccept: */*\r\nUser-Agent: Mozilla/4.0\r\nContent-Length: 0\r\n"
               "Accept-Language: en-us\r\nHost: 127.0.0.1\r\nContent-Type: application/octet-stream\r\n\r\n");
@@ -184,7 +185,7 @@ struct Hostile {
     int32_t result;  // of HttpRequest; OpenFile gives null in every case
 };
 
-TEST_F(HttpTest, HostileServersEndInTheDesignedErrorAndLeaveNoCacheFile) {
+TEST_F(HttpTest, HostileServersEndInAnErrorAndLeaveNoCacheFile) {
     const std::vector<Hostile> cases = {
         {"endless headers", [](Connection& c, const std::string&) {
              c.send("HTTP/1.0 200 OK\r\n");
