@@ -13,6 +13,7 @@
 #include "core/startup.h"
 #include "core/window.h"
 #include "diag/popup.h"
+#include "ext/extensions.h"
 #include "font/font_pool.h"
 #include "resources/resource_queue.h"
 
@@ -88,6 +89,7 @@ void drawPasses(float seconds) {
         api()->PushTransform(screen);
         if (program->Render) program->Render(seconds);
         resetDrawingState();
+        ext::drawAdPlaceholders();
         drawLetterbox();
         api()->PopTransform();
         drawInformationOverlay(seconds);

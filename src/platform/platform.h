@@ -236,6 +236,9 @@ std::string programFolder();
 // and everything created below it. True when it exists as a directory afterwards.
 bool createDirectory(const char* path, bool everyoneMayWrite);
 bool deleteFile(const char* path);
+// Move a file over another, replacing it in one step, so a reader sees either
+// the old file or the whole new one. False when it could not be moved.
+bool replaceFile(const char* from, const char* to);
 bool isDirectory(const char* path);
 
 struct DirectoryEntry {
@@ -251,5 +254,89 @@ bool listDirectory(const char* path, std::vector<DirectoryEntry>& out);
 std::FILE* openFile(const char* path, const char* mode);
 bool seekFile(std::FILE* file, int64_t offset, int origin);
 int64_t tellFile(std::FILE* file);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Sockets
+// ---------------------------------------------------------------------------
+// TCP over IPv4 for the HTTP client, plus a loopback listener that the tests
+// and benchmarks serve from. Sockets are non-blocking: callers wait with
+// waitSocket in short slices, so a stalled peer never holds a thread for
+// longer than the caller allows. Every function may be called from any
+// thread once startSockets has succeeded.
+
+using Socket = intptr_t;
+constexpr Socket NO_SOCKET = -1;
+// Results of sendSome and receiveSome besides a byte count.
+constexpr int SOCKET_WOULD_BLOCK = -1;
+constexpr int SOCKET_FAILED = -2;  // an error or a reset by the peer
+enum class SocketWait { Ready, TimedOut, Failed };
+
+// Start the system's socket library, once per process. False when it cannot.
+bool startSockets();
+// A non-blocking TCP socket, or NO_SOCKET.
+Socket openTcpSocket();
+// The IPv4 address of a host name or dotted quad, in network byte order.
+bool resolveHost(const char* host, uint32_t& address);
+// Begin connecting to address:port (network order address, host order port).
+// True when the connection is made or under way: wait for it with
+// waitSocket(..., forWrite = true), then ask connectSucceeded.
+bool startConnect(Socket socket, uint32_t address, uint16_t port);
+bool connectSucceeded(Socket socket);
+// Wait until the socket is readable (or writable), at most timeoutMs.
+SocketWait waitSocket(Socket socket, bool forWrite, int timeoutMs);
+// Bytes sent or received (receiveSome: 0 = the peer closed its side), or
+// SOCKET_WOULD_BLOCK, or SOCKET_FAILED. Never raises a signal.
+int sendSome(Socket socket, const void* data, size_t bytes);
+int receiveSome(Socket socket, void* data, size_t bytes);
+void closeSocket(Socket socket);
+// Close so that the peer sees a reset instead of an orderly end.
+void resetSocket(Socket socket);
+// A listening socket on 127.0.0.1 only; port 0 picks a free port, which is
+// written back. NO_SOCKET on failure.
+Socket listenLoopback(uint16_t& port);
+// The next waiting connection (non-blocking), or NO_SOCKET when none waits.
+Socket acceptConnection(Socket listener);
+
+// ---------------------------------------------------------------------------
+// [SECTION] Clipboard, shell and dialogs
+// ---------------------------------------------------------------------------
+// The platform services behind the extension functions. `window` is the main
+// window (null when there is none); the development host has no desktop, so
+// there these report "not available" (false) and touch nothing.
+
+// Put plain text on the system clipboard. False when it could not.
+bool setClipboardText(void* window, const char* text);
+// The clipboard's plain text, cut to at most maxBytes bytes. False when the
+// clipboard holds no text (or cannot be read); `out` is then empty.
+bool clipboardText(void* window, std::string& out, size_t maxBytes);
+// Ask the system shell to "open" an address (a web page, a mail form) in a
+// normal window. The caller has checked the address. False when it failed.
+bool openWithShell(const char* address);
+// The system's open (or save) dialog, owned by `window`. `filter` holds
+// description and pattern pairs, each part ended by a NUL. True with the
+// chosen path ('/'-separated); false when cancelled or not available.
+bool fileDialog(void* window, bool save, const std::string& filter, std::string& chosen);
+// A modal dialog titled `title` that shows `heading` above an editable copy of
+// `text`. True with the edited text when closed with OK; false when cancelled
+// or not available.
+bool editTextDialog(void* window, const char* title, const std::string& heading, std::string& text);
+
+// ---------------------------------------------------------------------------
+// [SECTION] System information
+// ---------------------------------------------------------------------------
+
+struct SystemFacts {
+    std::string osMajor;         // "Windows" (or the host's system name)
+    std::string osMinor;         // "major.minor.build"
+    std::string implementation;  // "ZT_Win32" (or the host's)
+    int32_t platformId = 0;      // 1 WINDOWS, 11 LINUX
+};
+SystemFacts systemFacts();
+// The hardware address of the first network adapter that answers, as twelve
+// lower-case hex digits and a line feed; empty when none answers.
+std::string networkAdapterAddress();
+// The user's language (ISO 639, "en") and country (ISO 3166, "US"); empty when unknown.
+std::string userLanguageCode();
+std::string userCountryCode();
 
 }  // namespace vz::platform

@@ -59,6 +59,8 @@ use_program() {
         workers) program_folder="Vozer Tests/Workers_Test" ;;
         files) program_folder="Vozer Tests/Files_Test" ;;
         input) program_folder="Vozer Tests/Input_Test" ;;
+        net) program_folder="Vozer Tests/Net_Test" ;;
+        ext) program_folder="Vozer Tests/Extensions_Test" ;;
         *) program_folder="" ;;
     esac
     cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
@@ -130,6 +132,17 @@ expect_log() {
     [ -n "$log" ] || { fail "no log file was written"; return; }
     count=$(grep -cF -- "$1" "$log")
     [ "$count" "$2" "$3" ] || fail "log has $count lines with '$1', expected $2 $3"
+}
+
+# The folders of this run's user data (the development host keeps them below
+# VOZER_USER_ROOT, Wine below the prefix's drive) that belong to the Program.
+program_data_folders() {
+    local roots=("$VOZER_USER_ROOT")
+    if [ "$VOZER_TARGET" = win32 ]; then
+        (source "$VOZER_SOURCE_DIR/tools/lib/env.sh" && echo "$WINEPREFIX") >"$work/prefix"
+        roots+=("$(cat "$work/prefix")/drive_c")
+    fi
+    find "${roots[@]}" -type d -path "*/$program_folder" 2>/dev/null
 }
 
 show_log() {
