@@ -83,8 +83,6 @@ struct RuntimeState {
     float autoscaleX = 1.0f, autoscaleY = 1.0f;
     float inverseAutoscaleX = 1.0f, inverseAutoscaleY = 1.0f; // input positions map back with these
     bool allowAllResolutions = false; // the AllowAllResolutions extension: any windowed size is accepted
-
-    bool allowAllResolutions = false; // "Hacks"/"AllowAllResolutions": the resolution choice accepts any size
     bool multimouseActive = false;
     bool windowActive = true;
     std::atomic<bool> coreInitialised{false};
