@@ -27,14 +27,3 @@ void SetRenderStatef(int32_t, float) { }
 void SetRenderStatei(int32_t, int32_t) { }
 
 }  // namespace vz::slots
-
-namespace vz::shader_slots {
-
-
-VozerShader* GetShader(const char*) { return nullptr; }
-void SetShader(VozerShader*) {}
-void SetShaderTexture(int32_t, VozerBitmap*) {}
-void SetShaderParam(VozerShader*, int32_t, const void*) {}
-void DrawBitmapShaded(VozerBitmap*, float, float, float, float) {}
-
-}  // namespace vz::shader_slots
