@@ -266,11 +266,12 @@ bool parseBitmapGlyphs(VozerFont* font, VozerBitmap* image, const vudozar::Array
             g.advance = static_cast<int16_t>(spacing + fontSpacing);
             continue;
         }
-        if (cursor >= width) {
+        // No ink left to the right: the bitmap has fewer glyphs than rows.
+        const int32_t x0 = skipEmpty(cursor);
+        if (x0 >= width) {
             a->Popup(1, "Input bitmap for '%s' contains %d glyphs LESS than the XML definition file!\n", name, rows - r);
             return false;
         }
-        const int32_t x0 = skipEmpty(cursor);
         int32_t x1 = x0;
         for (int32_t s = 0; s < span; ++s) x1 = skipInk(skipEmpty(x1));
         cursor = x1;
