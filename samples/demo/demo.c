@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "vozer_api.h"
+#include "demo_text.h"
 
 #define PLAY_SECONDS 20.0f
 #define KEY_ESCAPE 27
@@ -19,10 +20,12 @@ static vz_bool VZ_CDECL demoInit(void) {
     zt = program->api;
     zt->Print("Vozer sample game: %dx%d, frame period %d ms.", program->display.width,
               program->display.height, program->display.framePeriodMs);
+    demoTextInit(zt);
     return 1;
 }
 
 static void VZ_CDECL demoShutdown(void) {
+    demoTextShutdown(zt);
     zt->Print("Vozer sample game ran %d frames in %.1f s.", frames, playTime);
 }
 
@@ -47,6 +50,7 @@ static void VZ_CDECL demoRender(float seconds) {
         zt->SetColor(0.5f + 0.5f * cosf(angle), 0.5f + 0.5f * sinf(angle), 0.9f);
         zt->FillRect(x - 12.0f, y - 12.0f, 24.0f, 24.0f);
     }
+    demoTextRender(zt, width, height, playTime);
 }
 
 static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {
