@@ -344,9 +344,27 @@ ReadResult readWholeFile(const char* name, std::vector<uint8_t>& bytes) {
     bytes.clear();
     VozerFile* file = name ? a->OpenFile(name, "rb") : nullptr;
     if (!file) return ReadResult::NotFound;
-    uint8_t chunk[65536];
     ReadResult result = ReadResult::Ok;
-    for (;;) {
+    // One read into a buffer of the file's size where the size is known;
+    // chunks otherwise.
+    int32_t size = 0;
+    if (a->SeekFile(file, 0, 2)) {
+        size = a->TellFile(file);
+        if (!a->SeekFile(file, 0, 0)) size = 0;
+    }
+    if (size > MAX_FILE_BYTES) result = ReadResult::TooLarge;
+    if (size > 0 && result == ReadResult::Ok) {
+        bytes.resize(static_cast<size_t>(size));
+        int32_t got = 0;
+        while (got < size) {
+            const int32_t n = a->ReadFile(bytes.data() + got, size - got, file);
+            if (n <= 0) break;
+            got += n;
+        }
+        bytes.resize(static_cast<size_t>(got));
+    }
+    uint8_t chunk[65536];
+    for (; result == ReadResult::Ok;) {
         const int32_t n = a->ReadFile(chunk, static_cast<int32_t>(sizeof chunk), file);
         if (n <= 0) break;
         if (static_cast<int64_t>(bytes.size()) + n > MAX_FILE_BYTES) {

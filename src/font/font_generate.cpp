@@ -60,8 +60,12 @@ void finishGlyphImages(VozerFont* font) {
         VozerBitmap& b = font->glyphs[i].bitmap;
         if (!b.pixels || b.width <= 0 || b.height <= 0) continue;
         const int32_t stride = dataWidthOf(b);
-        image::fillTransparentColours(b.pixels, stride, b.dataHeight > 0 ? b.dataHeight : b.height);
         const size_t count = static_cast<size_t>(stride) * static_cast<size_t>(b.dataHeight > 0 ? b.dataHeight : b.height);
+        // Rendered outlines are one colour throughout (white): the fill
+        // would give every clear pixel the colour it already has.
+        bool oneColour = true;
+        for (size_t p = 1; p < count && oneColour; ++p) oneColour = ((b.pixels[p] ^ b.pixels[0]) & 0x00FFFFFFu) == 0;
+        if (!oneColour) image::fillTransparentColours(b.pixels, stride, b.dataHeight > 0 ? b.dataHeight : b.height);
         for (size_t p = 0; p < count; ++p)
             if ((b.pixels[p] >> 24) <= FAINT_ALPHA) b.pixels[p] &= 0x00FFFFFFu;
     }
