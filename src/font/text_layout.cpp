@@ -133,6 +133,11 @@ int32_t FindGlyph(const VozerFont* font, int32_t code) {
     if (!font || !font->glyphs || font->glyphCount <= 0) return -1;
     if (!font->utf8) return code >= 0 && code < font->glyphCount ? code : -1;
     if (font->codesAscending) {
+        // Runs of consecutive codes (printable ASCII in every generated
+        // font) are found by their distance from the first code.
+        const int64_t guess = static_cast<int64_t>(code) - font->glyphs[0].code;
+        if (guess >= 0 && guess < font->glyphCount && font->glyphs[guess].code == code)
+            return static_cast<int32_t>(guess);
         const FontGlyph* first = font->glyphs;
         const FontGlyph* last = font->glyphs + font->glyphCount;
         const FontGlyph* at = std::lower_bound(first, last, code,
