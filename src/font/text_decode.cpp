@@ -2,31 +2,6 @@
 
 namespace vz::font {
 
-int32_t decodeNextUtf8(const char*& p) {
-    const auto first = static_cast<uint8_t>(*p);
-    if (!first) return 0;
-    ++p;
-    int32_t length = 1;
-    int32_t value = first;
-    if ((first & 0xF8) == 0xF0) {
-        length = 4;
-        value = first ^ 0xF0;
-    } else if ((first & 0xF0) == 0xE0) {
-        length = 3;
-        value = first ^ 0xE0;
-    } else if ((first & 0xE0) == 0xC0) {
-        length = 2;
-        value = first ^ 0xC0;
-    }
-    for (int32_t i = 1; i < length; ++i) {
-        const auto next = static_cast<uint8_t>(*p);
-        if (!next) break;
-        ++p;
-        value = value * 64 + (next ^ 0x80);
-    }
-    return value;
-}
-
 std::vector<int32_t> DecodeUtf8(const char* text) {
     std::vector<int32_t> out;
     if (text)

@@ -152,6 +152,7 @@ int32_t FindGlyph(const VozerFont* font, int32_t code) {
 void buildItems(const VozerFont* font, const char* text, std::vector<LayoutItem>& items) {
     items.clear();
     if (!font || !font->glyphs || !text) return;
+    items.reserve(std::strlen(text));
     const int32_t spaceGlyph = FindGlyph(font, ' ');
     int32_t previous = -1;  // glyph the next one kerns against
     auto addCharacter = [&](int32_t code) {
