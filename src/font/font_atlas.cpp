@@ -10,6 +10,8 @@
 #include "font/font_file.h"
 #include "image/atlas_packer.h"
 #include "image/image_loader.h"
+#include "resources/bitmap_pool.h"
+#include "resources/resource_queue.h"
 #include "state/runtime_state.h"
 
 namespace vz::font {
@@ -17,19 +19,6 @@ namespace vz::font {
 namespace {
 
 constexpr uint16_t LOAD_READY = 3;
-
-// Fonts waiting for their upload and textures waiting for their release,
-// both filled by threads that may not call the renderer. Guarded by the
-// RESOURCE_QUEUE engine mutex.
-struct FontQueues {
-    std::vector<VozerFont*> uploads;
-    std::vector<VozerHardwareData> releases;
-};
-
-FontQueues& queues() {
-    static FontQueues q;
-    return q;
-}
 
 bool hasImage(const FontGlyph& g) { return g.bitmap.pixels && g.bitmap.width > 0 && g.bitmap.height > 0; }
 
@@ -68,33 +57,20 @@ void borrowCapitals(VozerFont* font) {
     }
 }
 
-void removeFromUploads(VozerFont* font) {
-    EngineLock lock(MUTEX_RESOURCE_QUEUE);
-    std::vector<VozerFont*>& list = queues().uploads;
-    auto it = std::find(list.begin(), list.end(), font);
-    if (it != list.end()) list.erase(it);
+// The frame loop's font step: an upload queued by a thread that could not
+// call the renderer. A font freed while it waited has no name any more.
+void uploadQueuedFont(VozerFont* font) {
+    if (!font || !font->name) return;
+    api()->LockMutex(font->lock);
+    UploadFont(font);
+    api()->UnlockMutex(font->lock);
 }
 
 }  // namespace
 
-bool mayTalkToRenderer() {
-    if (isMainThread()) return true;
-    VozerRendImp* renderer = rt().renderer;
-    return renderer && renderer->ops->CanUploadFromAnyThread(renderer);
-}
-
 void QueueFontUpload(VozerFont* font) {
-    if (!font) return;
-    EngineLock lock(MUTEX_RESOURCE_QUEUE);
-    std::vector<VozerFont*>& list = queues().uploads;
-    if (std::find(list.begin(), list.end(), font) != list.end()) {
-        api()->Log(1, "Font '%s' already exists in upload queue, not adding twice.\n", font->name ? font->name : "");
-        return;
-    }
-    list.push_back(font);
+    if (font) queueFontUpload(font, font->name, &uploadQueuedFont);
 }
-
-void dequeueFont(VozerFont* font) { removeFromUploads(font); }
 
 void UploadFont(VozerFont* font) {
     if (!font || !font->glyphs) return;
@@ -155,9 +131,15 @@ void releaseFontTextures(VozerFont* font) {
             for (VozerHardwareData& hw : textures) renderer->ops->ReleaseTexture(renderer, &hw);
         return;
     }
-    EngineLock lock(MUTEX_RESOURCE_QUEUE);
-    std::vector<VozerHardwareData>& list = queues().releases;
-    list.insert(list.end(), textures.begin(), textures.end());
+    // The resource queue takes a texture through a bitmap record that holds
+    // it; the record only carries the texture there.
+    for (const VozerHardwareData& hw : textures) {
+        char name[] = "font texture";
+        VozerBitmap carrier{};
+        carrier.name = name;
+        carrier.hw = hw;
+        releaseBitmapHardware(&carrier);
+    }
 }
 
 void ZTI_RecreateFontAtlas(VozerFont* font) {
@@ -193,31 +175,6 @@ void ZTI_RecreateFontAtlas(VozerFont* font) {
         for (VozerBitmap* b : sources) b->packMode = VZ_PAD_TRANSPARENT;
     }
     UploadFont(font);
-}
-
-void serviceFontQueues(uint32_t startMs, uint32_t budgetMs) {
-    std::vector<VozerFont*> uploads;
-    std::vector<VozerHardwareData> releases;
-    {
-        EngineLock lock(MUTEX_RESOURCE_QUEUE);
-        releases.swap(queues().releases);
-        uploads = queues().uploads;
-    }
-    VozerEngineApi* a = api();
-    if (VozerRendImp* renderer = rt().renderer)
-        for (VozerHardwareData& hw : releases) {
-            a->Print("Freeing bitmap hardware data %dx%d.", hw.textureWidth, hw.textureHeight);
-            renderer->ops->ReleaseTexture(renderer, &hw);
-        }
-    for (VozerFont* font : uploads) {
-        if (font && font->name) {
-            a->LockMutex(font->lock);
-            UploadFont(font);
-            a->UnlockMutex(font->lock);
-        }
-        removeFromUploads(font);
-        if (a->GetTime() - startMs > budgetMs) break;
-    }
 }
 
 }  // namespace vz::font

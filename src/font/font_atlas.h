@@ -18,22 +18,12 @@ void ZTI_RecreateFontAtlas(VozerFont* font);
 
 // UploadFont: upload now when this thread may talk to the renderer, else queue.
 void UploadFont(VozerFont* font);
-// QueueFontUpload: append to the font upload queue, once.
+// QueueFontUpload: append to the resource queue's font uploads, once.
 void QueueFontUpload(VozerFont* font);
-// Forget a font queued for upload (it is being freed).
-void dequeueFont(VozerFont* font);
 
 // Release every texture the font holds (the shared atlas texture once, or
 // each glyph's own), now when this thread may talk to the renderer, else
 // queued for the next frame. The glyphs are no longer drawable afterwards.
 void releaseFontTextures(VozerFont* font);
-
-// The font step of the frame's queue service (main thread, GFX_HW held):
-// queued texture releases, then queued uploads until more than `budgetMs`
-// have passed since `startMs` (the check follows each font).
-void serviceFontQueues(uint32_t startMs, uint32_t budgetMs);
-
-// Whether the calling thread may call the renderer now.
-bool mayTalkToRenderer();
 
 }  // namespace vz::font

@@ -123,7 +123,6 @@ void initFontRecord(VozerFont* font, const char* name) {
 
 void clearFontRecord(VozerFont* font) {
     if (!font) return;
-    dequeueFont(font);
     releaseFontTextures(font);
     freeGlyphTable(font);
     std::free(font->atlas.pixels);

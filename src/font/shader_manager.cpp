@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "api/draw_state.h"
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "font/shader_pool.h"
@@ -111,12 +112,12 @@ void DrawBitmapShaded(VozerBitmap* bitmap, float x, float y, float angle, float 
     const float dx[4] = {-hw, hw, -hw, hw}, dy[4] = {-hh, -hh, hh, hh};
     const float u[4] = {bitmap->hw.uLeft, bitmap->hw.uRight, bitmap->hw.uLeft, bitmap->hw.uRight};
     const float v[4] = {bitmap->hw.vTop, bitmap->hw.vTop, bitmap->hw.vBottom, bitmap->hw.vBottom};
-    const float z = api()->GetDepth ? api()->GetDepth() : 0.5f;
+    // Colour, alpha and depth as they stand for every primitive.
+    const DrawState& d = rt().drawing;
     VozerVertex quad[4];
-    for (int i = 0; i < 4; ++i) {
-        quad[i] = VozerVertex{cx + c * dx[i] - s * dy[i], cy + s * dx[i] + c * dy[i], z, 0xFFFFFFFFu, u[i], v[i]};
-        if (api()->ApplyVertexCallbacks) api()->ApplyVertexCallbacks(&quad[i]);
-    }
+    for (int i = 0; i < 4; ++i)
+        quad[i] = VozerVertex{cx + c * dx[i] - s * dy[i], cy + s * dx[i] + c * dy[i], d.depth, d.colorWord, u[i], v[i]};
+    runVertexCallbacks(quad, 4);
     renderer->ops->DrawShadedQuad(renderer, quad);
 }
 

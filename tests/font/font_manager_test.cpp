@@ -10,6 +10,7 @@
 #include "data/vudozar.h"
 #include "font/font_atlas.h"
 #include "font/shader_pool.h"
+#include "resources/resource_queue.h"
 #include "font_fixture.h"
 
 namespace vz {
@@ -230,17 +231,17 @@ TEST_F(PoolTest, WorkerThreadsQueueTheirUploads) {
     EXPECT_TRUE(renderer.uploads.empty());
     EXPECT_EQ(capture.countContaining("Font 'fonts/a.mft' already exists in upload queue, not adding twice."), 1u);
     api()->GetTime = [] { return 0u; };
-    font::serviceFontQueues(0, 50);
+    serviceResourceQueues();
     ASSERT_EQ(renderer.uploads.size(), 1u);
     EXPECT_EQ(f->glyphs[1].bitmap.loadState, 3);
-    font::serviceFontQueues(0, 50);
+    serviceResourceQueues();
     EXPECT_EQ(renderer.uploads.size(), 1u);
 
     // Textures released off the main thread wait for the next frame.
     std::thread releaser([&] { api()->ReleaseFont(f); });
     releaser.join();
     EXPECT_TRUE(renderer.released.empty());
-    font::serviceFontQueues(0, 50);
+    serviceResourceQueues();
     EXPECT_EQ(renderer.released.size(), 1u);
 }
 
