@@ -15,7 +15,10 @@ add_custom_target(vozer_demo ALL
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:sample_demo> ${VOZER_DEMO_DIR}/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${demo_renderers} ${VOZER_DEMO_DIR}/core/
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/samples/demo/res ${VOZER_DEMO_DIR}
-  DEPENDS vozer_runtime sample_demo gfxmod_d3d8 gfxmod_null
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VOZER_CONSOLE_FONT} ${VOZER_DEMO_DIR}/core/
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VOZER_DEMO_DIR}/fonts
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VOZER_DEMO_FONTS} ${VOZER_DEMO_DIR}/fonts/
+  DEPENDS vozer_runtime sample_demo gfxmod_d3d8 gfxmod_null vozer_fonts ${VOZER_CONSOLE_FONT} ${VOZER_DEMO_FONTS}
   COMMENT "Assembling the demo folder"
   VERBATIM)
 if(TARGET vozer-pak)

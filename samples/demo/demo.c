@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "vozer_api.h"
+#include "demo_text.h"
 
 #define PLAY_SECONDS 20.0f
 #define BALLS 12
@@ -42,10 +43,12 @@ static vz_bool VZ_CDECL demoInit(void) {
     glow = zt->GetBitmap("sprites/glow");
     tile = zt->GetBitmap("sprites/tile");
     trails = zt->CreateBitmap("trails", TRAIL_SIZE, TRAIL_SIZE, 1);
+    demoTextInit(zt);
     return 1;
 }
 
 static void VZ_CDECL demoShutdown(void) {
+    demoTextShutdown(zt);
     zt->Print("Vozer sample game ran %d frames in %.1f s.", frames, playTime);
     zt->ReleaseBitmap(trails);
     zt->ReleaseBitmap(ball);
@@ -149,6 +152,8 @@ static void VZ_CDECL demoRender(float seconds) {
     zt->DrawLine(width * 0.5f - radius, height * 0.5f, width * 0.5f + radius, height * 0.5f);
     zt->DrawLine(width * 0.5f, height * 0.5f - radius, width * 0.5f, height * 0.5f + radius);
     zt->PopTransform();
+
+    demoTextRender(zt, width, height, playTime);
 }
 
 static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {

@@ -52,6 +52,9 @@ use_sample() {
     cp "$VOZER_BUILD_DIR/samples/demo/prog$VOZER_LIB_SUFFIX" "$game/"
     cp -r "$VOZER_SOURCE_DIR/samples/demo/res/." "$game/"
     cp "$VOZER_BUILD_DIR/samples/demo/art.pak" "$game/" 2>/dev/null || true
+    # Its fonts and the console font are compiled at build time too.
+    cp -r "$VOZER_BUILD_DIR/fonts/demo/." "$game/"
+    cp "$VOZER_BUILD_DIR/fonts/core/console.mft" "$game/core/"
 }
 
 use_program() {
