@@ -14,6 +14,7 @@
 #include "core/startup.h"
 #include "core/window.h"
 #include "diag/popup.h"
+#include "ext/extensions.h"
 #include "platform/platform.h"
 #include "resources/resource_queue.h"
 
@@ -157,6 +158,7 @@ int mainLoop() {
         return 1;
     }
     loadCursors();
+    ext::serviceHooks().registerRawMice = refreshRawMice;
     if (state.shared.program->display.multimouse) state.multimouseActive = registerRawMice();
 
     const int32_t exitAfterFrames = std::atoi(platform::environment("VOZER_EXIT_AFTER_FRAMES").c_str());

@@ -10,6 +10,7 @@
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "core/program_binding.h"
+#include "core/resolution.h"
 #include "state/runtime_state.h"
 #include "vozer_keys.h"
 
@@ -30,11 +31,21 @@ InputState& input() {
 }
 
 // Window pixels to the Program's coordinates. They are the same until
-// autoscaling shows the Program's reference size scaled onto the screen; the
-// resolution code owns that mapping and its inverse is applied here.
+// autoscaling shows the Program's reference size scaled onto the screen; then
+// a position goes back through the inverse of the screen transform the frame
+// pushes, so a click lands on the Program pixel drawn under the pointer (also
+// in the letterbox bars, which give positions outside the reference size).
 void windowToProgram(float& x, float& y) {
-    (void)x;
-    (void)y;
+    if (!rt().boot.autoscale) return;
+    float m[16];
+    buildScreenTransform(m);
+    // The transform is a 2D affine one: [a b tx; c d ty].
+    const float a = m[0], b = m[1], tx = m[3], c = m[4], d = m[5], ty = m[7];
+    const float det = a * d - b * c;
+    if (det == 0.0f) return;  // a screen of nothing: no position can be mapped
+    const float dx = x - tx, dy = y - ty;
+    x = (d * dx - b * dy) / det;
+    y = (a * dy - c * dx) / det;
 }
 
 VozerEvent mouseEvent(int32_t kind, int32_t mouse, float x, float y, int32_t button) {

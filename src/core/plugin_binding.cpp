@@ -66,7 +66,8 @@ VozerRendImp* bindRenderer() {
     VozerEngineApi* a = api();
     const char* name = rendererLibraryName();
     a->Log(VZ_SYSTEM, "Using RendImp Library: '%s': ", name);
-    if (rendererNeedsDirectX(name) && directXTooOldFor(name, directXVersion())) {
+    if (rendererNeedsDirectX(name) && state.directXVersion < 0) state.directXVersion = directXVersion();
+    if (rendererNeedsDirectX(name) && directXTooOldFor(name, state.directXVersion)) {
         a->Log(VZ_WARNING, "DirectX version not supported.\n");
         return nullptr;
     }

@@ -68,6 +68,7 @@ protected:
         else
             unsetenv("VOZER_DIRECTX_VERSION");
         rt().rendererName = renderer;
+        rt().directXVersion = -1;  // each case is another machine: ask again
         return bindRenderer();
     }
 };

@@ -5,12 +5,15 @@
 #ifndef _WIN32
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "api/engine_api.h"
 #include "core/input.h"
+#include "core/resolution.h"
 #include "core/window.h"
 #include "core_fixture.h"
 #include "platform/posix/headless.h"
@@ -133,6 +136,55 @@ TEST_F(WindowTest, KeysAndButtonsReachTheProgramWithTheirStates) {
     }
     postKeyEvent(VZ_EVENT_KEY_DOWN, VZ_KEY_TABLE_SIZE + 5);  // sent on, stored nowhere
     EXPECT_EQ(last().code, VZ_KEY_TABLE_SIZE + 5);
+}
+
+// An 800x600 game autoscaled onto a 1200x800 window: pointer positions reach
+// the Program in its own coordinates, whether the picture keeps its aspect
+// ratio (bars left and right) or is stretched to fill the window.
+TEST_F(WindowTest, AutoscaledPointerPositionsAreInTheProgramsCoordinates) {
+    VozerDisplayParams& display = test::testProgram().display;
+    auto autoscale = [&](const char* features) {
+        display.referenceWidth = 800;
+        display.referenceHeight = 600;
+        display.width = 1200;
+        display.height = 800;
+        rt().displayInfo.deviceWidth = 1200;
+        rt().displayInfo.deviceHeight = 800;
+        rt().displayInfo.nativeOrientation = 4;
+        rt().boot.autoscale = true;
+        rt().boot.featureLists = {features, ""};
+        setupAutoscaling();
+        ASSERT_EQ(display.width, 800);
+    };
+    auto clickAt = [&](int32_t x, int32_t y) {
+        send(WindowMessageKind::ButtonDown, 0, x, y);
+        send(WindowMessageKind::ButtonUp, 0, x, y);
+        return std::make_pair(last().x, last().y);
+    };
+    using Point = std::pair<float, float>;
+    auto near = [](Point got, Point want) {
+        return std::fabs(got.first - want.first) < 0.01f && std::fabs(got.second - want.second) < 0.01f;
+    };
+
+    autoscale("AUTOSCALE,AUTOSCALE_RETAIN_ASPECT_RATIO");  // scale 4/3, the picture from x = 66.7 to 1133.3
+    EXPECT_PRED2(near, clickAt(600, 400), Point(400.0f, 300.0f));
+    EXPECT_PRED2(near, clickAt(1200 - 66, 800), Point(800.0f + 0.5f, 600.0f)) << "just past the right edge";
+    EXPECT_PRED2(near, clickAt(10, 0), Point(-42.5f, 0.0f)) << "a click on a bar lies outside the game";
+    EXPECT_NEAR(api()->GetAxis(VZ_MOUSE_X), -42.5f, 0.01f);
+    EXPECT_EQ(api()->GetKeyState(VZ_MOUSE_Y), 0u);
+    send(WindowMessageKind::MouseMove, 0, 1000, 700);
+    EXPECT_NEAR(api()->GetAxis(VZ_MOUSE_CODE(0, VZ_MOUSE_X)), 700.0f, 0.01f);
+    EXPECT_NEAR(api()->GetAxis(VZ_MOUSE_Y), 525.0f, 0.01f);
+    WindowMessage wheel;
+    wheel.kind = WindowMessageKind::Wheel;
+    wheel.wheelDelta = 120;
+    send(wheel);
+    EXPECT_PRED2(near, Point(last().x, last().y), Point(700.0f, 525.0f)) << "the wheel reports where the pointer is";
+
+    autoscale("AUTOSCALE");  // stretched: 1.5 across, 4/3 down
+    EXPECT_PRED2(near, clickAt(0, 0), Point(0.0f, 0.0f));
+    EXPECT_PRED2(near, clickAt(600, 400), Point(400.0f, 300.0f));
+    EXPECT_PRED2(near, clickAt(1200, 800), Point(800.0f, 600.0f));
 }
 
 TEST_F(WindowTest, CloseAsksTheProgramWhichMayKeepTheWindow) {
