@@ -6,6 +6,10 @@ the engine's code (so a fault in its maths cannot hide in the expectation).
   frame_check.py draw-scene PNG      the draw test Program's last frame
   frame_check.py not-blank PNG [MIN_COLOURS]
                                      the frame is not one flat colour
+  frame_check.py text PNG REFERENCE_DIR
+                                     the glyphs test Program's text against
+                                     FreeType's layout (vozer_test_glyphs
+                                     output: line1.txt, line2.txt, ...)
 
 A mismatch is printed with its position and both colours; the exit code is 1.
 """
@@ -156,6 +160,79 @@ def check_not_blank(path, minimum):
     return []
 
 
+def read_layout(path):
+    """FreeType's glyphs of one line: dicts of code, pen, left, top, width, height, ink."""
+    glyphs = []
+    with open(path) as source:
+        for line in source:
+            words = line.split()
+            if words and words[0] == "glyph":
+                code, pen, left, top, width, height, ink = words[1:]
+                glyphs.append({"code": int(code), "pen": float(pen), "left": int(left), "top": int(top),
+                               "width": int(width), "height": int(height), "ink": float(ink)})
+    return glyphs
+
+
+def ink_in(rows, x0, y0, x1, y1):
+    """(ink as the sum of coverage, bounding box of the pixels above a faint
+    threshold or None) of white text on black in [x0, x1) x [y0, y1)."""
+    ink, box = 0.0, None
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            value = max(rows[y][x])
+            ink += value / 255.0
+            if value > 8:
+                box = (x, y, x, y) if box is None else (min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y))
+    return ink, box
+
+
+def ink_matches(got, want):
+    return abs(got - want) <= max(2.0, want * 0.12)
+
+
+def check_text(path, reference):
+    _, _, rows = read_png(path)
+    errors = []
+    # One glyph per 24-pixel cell from (20, 40): the same image FreeType
+    # renders (ink, width, height), its left column at the cell, and every
+    # glyph on one baseline.
+    baselines = []
+    for i, glyph in enumerate(read_layout(f"{reference}/line1.txt")):
+        cell = 20 + 24 * i
+        ink, box = ink_in(rows, cell - 2, 30, cell + 22, 70)
+        name = chr(glyph["code"])
+        if box is None:
+            errors.append(f"'{name}' drew nothing in its cell at x={cell}")
+            continue
+        width, height = box[2] - box[0] + 1, box[3] - box[1] + 1
+        if not ink_matches(ink, glyph["ink"]):
+            errors.append(f"'{name}' has ink {ink:.1f}, FreeType {glyph['ink']:.1f}")
+        if abs(width - glyph["width"]) > 1 or abs(height - glyph["height"]) > 1:
+            errors.append(f"'{name}' is {width}x{height}, FreeType {glyph['width']}x{glyph['height']}")
+        if abs(box[0] - cell) > 1:
+            errors.append(f"'{name}' starts at x={box[0]}, its cell at {cell}")
+        baselines.append((box[1] + glyph["top"], name))
+    if baselines and max(b for b, _ in baselines) - min(b for b, _ in baselines) > 1:
+        errors.append(f"the glyphs stand on different baselines: {baselines}")
+    # The kerning pairs: closer than the glyphs' images side by side with the
+    # font's spacing of 1, yet apart (no ink lost to overlap).
+    for number, top in ((2, 90), (3, 150)):
+        pair = read_layout(f"{reference}/line{number}.txt")
+        text = "".join(chr(g["code"]) for g in pair)
+        ink, box = ink_in(rows, 10, top, 120, top + 40)
+        if box is None:
+            errors.append(f"'{text}' drew nothing")
+            continue
+        extent = box[2] - box[0] + 1
+        unkerned = pair[0]["width"] + 1 + pair[1]["width"]
+        if extent >= unkerned:
+            errors.append(f"'{text}' is {extent} pixels wide, not tighter than {unkerned} without kerning")
+        if not ink_matches(ink, pair[0]["ink"] + pair[1]["ink"]):
+            errors.append(f"'{text}' has ink {ink:.1f}, its glyphs apart {pair[0]['ink'] + pair[1]['ink']:.1f}")
+        print(f"'{text}': {extent} pixels wide, {unkerned} without kerning")
+    return errors
+
+
 def main():
     command, path = sys.argv[1], sys.argv[2]
     if command == "write-quad":
@@ -163,6 +240,8 @@ def main():
         return 0
     if command == "draw-scene":
         errors = check_scene(path)
+    elif command == "text":
+        errors = check_text(path, sys.argv[3])
     elif command == "not-blank":
         errors = check_not_blank(path, int(sys.argv[3]) if len(sys.argv) > 3 else 16)
     else:
