@@ -158,14 +158,15 @@ const char* RendImpD3D8::Extension(const char* category, const char* name) {
 
 // [SECTION] Init and Shutdown
 
-void RendImpD3D8::sendEvent(int32_t type, int32_t word0, int32_t word3) {
+// The pointer goes where vz_event_pointer_at finds it in this build (a 64-bit
+// Program reads it from two words, so it must not be cut to one).
+void RendImpD3D8::sendEvent(int32_t type, const void* pointer0) {
     LibraryState& s = lib();
     VozerProgramRecord* program = s.runtime ? s.runtime->program : nullptr;
     if (!program || !program->OnEvent) return;
     VozerEvent event{};
     event.type = type;
-    event.words[0] = word0;
-    event.words[3] = word3;
+    vz_set_event_pointer_at(&event, 0, pointer0);
     program->OnEvent(event);
 }
 
@@ -200,7 +201,7 @@ vz_bool RendImpD3D8::Init(VozerEngineApi* api, VozerRuntimeShared* runtime, Voze
     if (program && program->OnEvent) {
         VozerEvent event{};
         event.type = VZ_EVENT_NAMED;
-        event.words[0] = pointerWord("RESOLUTION_CHANGE");
+        vz_set_event_pointer_at(&event, 0, "RESOLUTION_CHANGE");
         event.words[3] = pointerWord(api);
         if (program->OnEvent(event) != 0) {
             params->width = program->display.width;
@@ -443,7 +444,7 @@ void RendImpD3D8::resetLostDevice() {
         VozerBitmap& bitmap = bitmaps[i];
         if (!bitmap.name || !(bitmap.flags & VZ_BITMAP_RENDER_TARGET)) continue;
         if (s.api) s.api->Print("Regenerating '%s'..\n", bitmap.name);
-        sendEvent(VZ_EVENT_RENDER_TARGET_LOST, pointerWord(&bitmap), 0);
+        sendEvent(VZ_EVENT_RENDER_TARGET_LOST, &bitmap);
     }
     if (s.api) s.api->Log(VZ_SYSTEM, "D3D Device reset ok.\n");
 }

@@ -118,7 +118,7 @@ public:
     void SetupProjection(int32_t w, int32_t h, int32_t x, int32_t y);
     void setupProjectionForCurrentTarget();
     void screenSize(int32_t& width, int32_t& height) const;
-    void sendEvent(int32_t type, int32_t word0, int32_t word3);
+    void sendEvent(int32_t type, const void* pointer0);
     bool createDirect3D();
     void releaseDeviceSurfaces();
     void fetchDeviceSurfaces();
@@ -142,7 +142,8 @@ public:
     D3DMATRIX world{};                        // last world transform given to the device (row vectors)
 };
 
-// Pointer-sized event words: only the 32-bit build has room for a pointer.
+// A pointer in one event word: only the 32-bit build has room for it there
+// (word 3 of the named resolution event); elsewhere 0.
 int32_t pointerWord(const void* pointer);
 
 }  // namespace vz::d3d8

@@ -38,10 +38,22 @@ build_and_run() {
     expect_status 0
 }
 
+# The template plays with the renderer its boot configuration names, and
+# what it draws reaches the screen.
 cp -r "$kit/template" "$work/mygame"
 program_folder="My Studio/My_Game"
-VOZER_EXIT_AFTER_FRAMES=20 build_and_run mygame
+unset VOZER_RENDERER
+VOZER_CAPTURE=frame.png VOZER_EXIT_AFTER_FRAMES=20 build_and_run mygame
+export VOZER_RENDERER=gfxmod_null.dll
 expect_log "My Game starts at 800x600." -eq 1
+expect_log "Direct3D8 initialization ok." -eq 1
+if [ -f "$game/frame.png" ]; then
+    python3 "$VOZER_SOURCE_DIR/tests/e2e/frame_check.py" not-blank "$game/frame.png" 10 \
+        || fail "the template's frame is blank"
+    [ -z "${VOZER_KEEP_FRAMES:-}" ] || cp "$game/frame.png" "$VOZER_KEEP_FRAMES/sdk_template.png"
+else
+    fail "the template left no frame.png"
+fi
 
 cp -r "$kit/template" "$work/othergame"
 sed -i 's/program_id="MyGame" name="My Game"/program_id="OtherGame" name="Other Game"/' "$work/othergame/res/prog.xml"

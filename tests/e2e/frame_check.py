@@ -1,0 +1,257 @@
+#!/usr/bin/env python3
+"""Pixels of captured frames for the end-to-end cases, worked out here without
+the engine's code (so a fault in its maths cannot hide in the expectation).
+
+  frame_check.py write-quad PATH     the 32x32 four-colour test bitmap
+  frame_check.py draw-scene PNG      the draw test Program's last frame
+  frame_check.py not-blank PNG [MIN_COLOURS]
+                                     the frame is not one flat colour
+  frame_check.py text PNG REFERENCE_DIR
+                                     the glyphs test Program's text against
+                                     FreeType's layout (vozer_test_glyphs
+                                     output: line1.txt, line2.txt, ...)
+
+A mismatch is printed with its position and both colours; the exit code is 1.
+"""
+import math
+import struct
+import sys
+import zlib
+
+RED, GREEN, BLUE, WHITE = (255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255)
+BACKGROUND = (0, 0, 64)
+YELLOW, CYAN, MAGENTA = (255, 255, 0), (0, 255, 255), (255, 0, 255)
+ORANGE = (255, 128, 0)  # the render target's second colour: after the device came back
+TOLERANCE = 2
+
+
+def write_png(path, width, height, pixel):
+    rows = bytearray()
+    for y in range(height):
+        rows.append(0)
+        for x in range(width):
+            rows += bytes(pixel(x, y)) + b"\xff"
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(rows)))
+                  + chunk(b"IEND", b""))
+
+
+def quad_texel(u, v):
+    """The test bitmap: red, green / blue, white quarters of 16x16."""
+    if v < 16:
+        return RED if u < 16 else GREEN
+    return BLUE if u < 16 else WHITE
+
+
+def read_png(path):
+    """(width, height, rows of (r, g, b) tuples) of an 8-bit RGB or RGBA PNG."""
+    with open(path, "rb") as source:
+        data = source.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise SystemExit(f"{path}: not a PNG file")
+    at, idat, width = 8, b"", 0
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        body = data[at + 8:at + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", body[:10])
+            if depth != 8 or colour not in (2, 6):
+                raise SystemExit(f"{path}: depth {depth} colour type {colour} is not 8-bit RGB(A)")
+            channels = 3 if colour == 2 else 4
+        elif kind == b"IDAT":
+            idat += body
+        at += 12 + length
+    raw = zlib.decompress(idat)
+    stride = width * channels
+    previous = bytearray(stride)
+    rows = []
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up = previous[i]
+            if kind == 1:
+                line[i] = (line[i] + left) & 0xFF
+            elif kind == 2:
+                line[i] = (line[i] + up) & 0xFF
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 0xFF
+            elif kind == 4:
+                corner = previous[i - channels] if i >= channels else 0
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                predictor = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
+                line[i] = (line[i] + predictor) & 0xFF
+        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        previous = line
+    return width, height, rows
+
+
+def scene_colour(x, y):
+    """What the draw test Program puts at the centre of pixel (x, y)."""
+    px, py = x + 0.5, y + 0.5
+    # Drawn last, so on top: the filled rectangle and the two one-pixel lines.
+    if 400 <= px < 450 and 100 <= py < 130:
+        return YELLOW
+    if 100 <= px < 300 and y == 400:
+        return CYAN
+    if x == 350 and 300 <= py < 450:
+        return CYAN
+    if 500 <= px < 564 and 300 <= py < 332:
+        return MAGENTA if px < 532 else ORANGE
+    if 360 <= px < 376 and 100 <= py < 116:
+        return quad_texel(px - 360 + 8, py - 100 + 8)
+    # Rotated by 0.5 radians (clockwise on a screen whose y runs down) and
+    # scaled by 2 about (240, 160): map the pixel back into the bitmap.
+    dx, dy = (px - 240) / 2, (py - 160) / 2
+    c, s = math.cos(0.5), math.sin(0.5)
+    u, v = c * dx + s * dy + 16, -s * dx + c * dy + 16
+    if 0 <= u < 32 and 0 <= v < 32:
+        return quad_texel(u, v)
+    if 100 <= px < 132 and 100 <= py < 132:
+        return quad_texel(px - 100, py - 100)
+    return BACKGROUND
+
+
+def close(a, b):
+    return all(abs(p - q) <= TOLERANCE for p, q in zip(a, b))
+
+
+def check_scene(path):
+    width, height, rows = read_png(path)
+    if (width, height) != (1024, 768):
+        return [f"frame is {width}x{height}, expected 1024x768"]
+    errors = []
+    # Edges may sit one pixel off: a pixel passes when it has the colour of
+    # the scene at itself or at one of its eight neighbours. Away from edges
+    # all nine agree, so every inner pixel must be exact.
+    x0, y0, x1, y1 = 80, 80, 600, 470
+    expected = {(x, y): scene_colour(x, y) for y in range(y0 - 1, y1 + 1) for x in range(x0 - 1, x1 + 1)}
+    for y in range(height):
+        for x in range(width):
+            got = rows[y][x]
+            if x0 <= x < x1 and y0 <= y < y1:
+                allowed = {expected[(x + i, y + j)] for i in (-1, 0, 1) for j in (-1, 0, 1)}
+            else:
+                allowed = {BACKGROUND}
+            if not any(close(got, want) for want in allowed):
+                errors.append(f"pixel ({x},{y}) is {got}, expected one of {sorted(allowed)}")
+    # The one-pixel lines have no inner pixels: each must be present along its length.
+    for x in range(102, 298):
+        if not any(close(rows[y][x], CYAN) for y in (399, 400, 401)):
+            errors.append(f"the horizontal line is missing at x={x}")
+    for y in range(302, 448):
+        if not any(close(rows[y][x], CYAN) for x in (349, 350, 351)):
+            errors.append(f"the vertical line is missing at y={y}")
+    return errors
+
+
+def check_not_blank(path, minimum):
+    width, height, rows = read_png(path)
+    colours = {pixel for row in rows[::4] for pixel in row[::4]}
+    if len(colours) < minimum:
+        return [f"frame {width}x{height} has only {len(colours)} colours (at least {minimum} expected)"]
+    return []
+
+
+def read_layout(path):
+    """FreeType's glyphs of one line: dicts of code, pen, left, top, width, height, ink."""
+    glyphs = []
+    with open(path) as source:
+        for line in source:
+            words = line.split()
+            if words and words[0] == "glyph":
+                code, pen, left, top, width, height, ink = words[1:]
+                glyphs.append({"code": int(code), "pen": float(pen), "left": int(left), "top": int(top),
+                               "width": int(width), "height": int(height), "ink": float(ink)})
+    return glyphs
+
+
+def ink_in(rows, x0, y0, x1, y1):
+    """(ink as the sum of coverage, bounding box of the pixels above a faint
+    threshold or None) of white text on black in [x0, x1) x [y0, y1)."""
+    ink, box = 0.0, None
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            value = max(rows[y][x])
+            ink += value / 255.0
+            if value > 8:
+                box = (x, y, x, y) if box is None else (min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y))
+    return ink, box
+
+
+def ink_matches(got, want):
+    return abs(got - want) <= max(2.0, want * 0.12)
+
+
+def check_text(path, reference):
+    _, _, rows = read_png(path)
+    errors = []
+    # One glyph per 24-pixel cell from (20, 40): the same image FreeType
+    # renders (ink, width, height), its left column at the cell, and every
+    # glyph on one baseline.
+    baselines = []
+    for i, glyph in enumerate(read_layout(f"{reference}/line1.txt")):
+        cell = 20 + 24 * i
+        ink, box = ink_in(rows, cell - 2, 30, cell + 22, 70)
+        name = chr(glyph["code"])
+        if box is None:
+            errors.append(f"'{name}' drew nothing in its cell at x={cell}")
+            continue
+        width, height = box[2] - box[0] + 1, box[3] - box[1] + 1
+        if not ink_matches(ink, glyph["ink"]):
+            errors.append(f"'{name}' has ink {ink:.1f}, FreeType {glyph['ink']:.1f}")
+        if abs(width - glyph["width"]) > 1 or abs(height - glyph["height"]) > 1:
+            errors.append(f"'{name}' is {width}x{height}, FreeType {glyph['width']}x{glyph['height']}")
+        if abs(box[0] - cell) > 1:
+            errors.append(f"'{name}' starts at x={box[0]}, its cell at {cell}")
+        baselines.append((box[1] + glyph["top"], name))
+    if baselines and max(b for b, _ in baselines) - min(b for b, _ in baselines) > 1:
+        errors.append(f"the glyphs stand on different baselines: {baselines}")
+    # The kerning pairs: closer than the glyphs' images side by side with the
+    # font's spacing of 1, yet apart (no ink lost to overlap).
+    for number, top in ((2, 90), (3, 150)):
+        pair = read_layout(f"{reference}/line{number}.txt")
+        text = "".join(chr(g["code"]) for g in pair)
+        ink, box = ink_in(rows, 10, top, 120, top + 40)
+        if box is None:
+            errors.append(f"'{text}' drew nothing")
+            continue
+        extent = box[2] - box[0] + 1
+        unkerned = pair[0]["width"] + 1 + pair[1]["width"]
+        if extent >= unkerned:
+            errors.append(f"'{text}' is {extent} pixels wide, not tighter than {unkerned} without kerning")
+        if not ink_matches(ink, pair[0]["ink"] + pair[1]["ink"]):
+            errors.append(f"'{text}' has ink {ink:.1f}, its glyphs apart {pair[0]['ink'] + pair[1]['ink']:.1f}")
+        print(f"'{text}': {extent} pixels wide, {unkerned} without kerning")
+    return errors
+
+
+def main():
+    command, path = sys.argv[1], sys.argv[2]
+    if command == "write-quad":
+        write_png(path, 32, 32, lambda x, y: quad_texel(x, y))
+        return 0
+    if command == "draw-scene":
+        errors = check_scene(path)
+    elif command == "text":
+        errors = check_text(path, sys.argv[3])
+    elif command == "not-blank":
+        errors = check_not_blank(path, int(sys.argv[3]) if len(sys.argv) > 3 else 16)
+    else:
+        raise SystemExit(f"unknown command {command}")
+    for line in errors[:20]:
+        print(line)
+    if len(errors) > 20:
+        print(f"... and {len(errors) - 20} more")
+    return 1 if errors else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
