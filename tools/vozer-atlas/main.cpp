@@ -1,7 +1,7 @@
 // vozer-atlas: make a bitmap sequence (".bms") from PNG frames, with the
 // runtime's own sequence code, and show what a sequence file holds.
 //
-//   vozer-atlas [--frames] [--keep-repeats] <folder | pattern*.png> <out.bms>
+//   vozer-atlas [--frames] [--keep-repeats] [--fps N] <folder | pattern*.png> <out.bms>
 //   vozer-atlas --info <file.bms>
 //
 // A folder gives every .png file in it, in name order; the digits that end a
@@ -103,12 +103,13 @@ void installToolApi() {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: vozer-atlas [--frames] [--keep-repeats] [--verbose] <folder | pattern*.png> <out.bms>\n"
+                 "usage: vozer-atlas [--frames] [--keep-repeats] [--fps N] [--verbose] <folder | pattern*.png> <out.bms>\n"
                  "       vozer-atlas --info <file.bms>\n"
                  "Packs PNG frames into a bitmap sequence: every .png of a folder in name order, or the files\n"
                  "numbered in place of the pattern's '*' (walk*.png: walk0000.png, walk0001.png, ...).\n"
                  "Repeated frames are stored once unless --keep-repeats; --frames stores each frame on its\n"
-                 "own instead of one atlas image. --info lists a sequence's frames and its atlas occupancy.\n");
+                 "own instead of one atlas image; --fps sets the frames' rate (30 by default). --info lists\n"
+                 "a sequence's frames and its atlas occupancy.\n");
     return 2;
 }
 
@@ -193,6 +194,7 @@ int printInfo(const char* path) {
 int main(int argc, char** argv) {
     installToolApi();
     bool frames = false, keepRepeats = false;
+    float fps = 30.0f;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -200,6 +202,10 @@ int main(int argc, char** argv) {
         if (arg == "--frames") frames = true;
         else if (arg == "--keep-repeats") keepRepeats = true;
         else if (arg == "--verbose") verbose = true;
+        else if (arg == "--fps" && i + 1 < argc) {
+            fps = std::strtof(argv[++i], nullptr);
+            if (!(fps > 0.0f && fps <= 1000.0f)) return usage();
+        }
         else if (arg.size() > 1 && arg[0] == '-') return usage();
         else args.push_back(arg);
     }
@@ -220,6 +226,7 @@ int main(int argc, char** argv) {
         vz::image::freeSequence(&sequence);
         return 1;
     }
+    for (int32_t i = 0; i < sequence.frameCount; ++i) sequence.frames[i].framesPerSecond = fps;
     if (!keepRepeats) vz::image::OptimizeBitmapSequence(&sequence);
     vz::rt().shared.atlasPacking = frames ? 0 : 1;
     const bool saved = vz::image::ZTI_SaveBitmapSequence(&sequence, output.c_str());
