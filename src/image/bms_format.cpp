@@ -126,8 +126,8 @@ public:
         // cannot hold is a lie, refused before any record is made.
         const size_t leastPerFrame = ATLAS_ENTRY_SIZE < MIN_FRAME_CHUNK ? ATLAS_ENTRY_SIZE : MIN_FRAME_CHUNK;
         if (count_ < 1 || count_ > MAX_SEQUENCE_FRAMES || static_cast<size_t>(count_) > in_.left() / leastPerFrame) {
-            api()->Log(1, "Bitmap sequence '%s' claims %d frames, which its %zu bytes cannot hold.\n", name_, count_,
-                       in_.size);
+            api()->Log(1, "Bitmap sequence '%s' claims %d frames, which its %lld bytes cannot hold.\n", name_, count_,
+                       static_cast<long long>(in_.size));
             return false;
         }
         seq_->frames = static_cast<VozerBitmap*>(std::calloc(static_cast<size_t>(count_), sizeof(VozerBitmap)));
@@ -241,8 +241,8 @@ private:
             int32_t length;
             if (!in_.int32(&length)) return truncated();
             if (length < 0 || static_cast<size_t>(length) > in_.left()) {
-                api()->Log(1, "Bitmap sequence '%s' claims an atlas image of %d bytes; %zu are left.\n", name_,
-                           length, in_.left());
+                api()->Log(1, "Bitmap sequence '%s' claims an atlas image of %d bytes; %lld are left.\n", name_,
+                           length, static_cast<long long>(in_.left()));
                 return false;
             }
             if (!decodeImage(atlas, in_.data + in_.at, static_cast<size_t>(length), ImageFormat::Png, name_))
@@ -336,8 +336,8 @@ bool decodeRunLength(VozerBitmap* bitmap, const uint8_t* data, size_t size, size
     while (filled < total) {
         uint8_t run[RUN_SIZE];
         if (!in.take(run, RUN_SIZE) || run[0] == 0) {
-            api()->Log(1, "Bitmap sequence '%s' has a broken run-length block (%zu of %zu pixels).\n", name, filled,
-                       total);
+            api()->Log(1, "Bitmap sequence '%s' has a broken run-length block (%lld of %lld pixels).\n", name,
+                       static_cast<long long>(filled), static_cast<long long>(total));
             resetDecodedImage(bitmap);
             return false;
         }
