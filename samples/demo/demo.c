@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "vozer_api.h"
+#include "demo_animation.h"
 #include "demo_text.h"
 
 #define PLAY_SECONDS 20.0f
@@ -44,10 +45,12 @@ static vz_bool VZ_CDECL demoInit(void) {
     tile = zt->GetBitmap("sprites/tile");
     trails = zt->CreateBitmap("trails", TRAIL_SIZE, TRAIL_SIZE, 1);
     demoTextInit(zt);
+    demoAnimationInit(zt);
     return 1;
 }
 
 static void VZ_CDECL demoShutdown(void) {
+    demoAnimationShutdown(zt);
     demoTextShutdown(zt);
     zt->Print("Vozer sample game ran %d frames in %.1f s.", frames, playTime);
     zt->ReleaseBitmap(trails);
@@ -153,6 +156,7 @@ static void VZ_CDECL demoRender(float seconds) {
     zt->DrawLine(width * 0.5f, height * 0.5f - radius, width * 0.5f, height * 0.5f + radius);
     zt->PopTransform();
 
+    demoAnimationRender(zt, width, height, playTime);
     demoTextRender(zt, width, height, playTime);
 }
 

@@ -11,6 +11,13 @@
 
 namespace vz::image {
 
+// The whole file through the engine's file layer into a malloc block (freed
+// with std::free). A file that cannot be opened fails quietly (NotOpened), so
+// callers can try other names; one that cannot be read or is too large for
+// any image is reported and fails.
+enum class ReadResult { NotOpened, Read, Failed };
+ReadResult readWholeFile(const char* path, uint8_t** data, size_t* size);
+
 // 1 when pixels are B,G,R,A in memory (the renderer's choice), else 0.
 int32_t pixelByteOrder();
 

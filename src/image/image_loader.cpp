@@ -72,12 +72,17 @@ LoaderState& state() {
     return instance;
 }
 
+const char* messageName(const VozerBitmap* bitmap, const char* path) { return bitmap->name ? bitmap->name : path; }
+
+bool endsWith(const char* text, const char* ending) {
+    const size_t length = std::strlen(text), endingLength = std::strlen(ending);
+    return length >= endingLength && std::memcmp(text + length - endingLength, ending, endingLength) == 0;
+}
+
+}  // namespace
+
 // [SECTION] Reading files whole
 
-enum class ReadResult { NotOpened, Read, Failed };
-
-// The whole file through the engine's file layer into a malloc block. A file
-// that cannot be opened fails quietly, so callers can try other names.
 ReadResult readWholeFile(const char* path, uint8_t** data, size_t* size) {
     *data = nullptr;
     *size = 0;
@@ -115,15 +120,6 @@ ReadResult readWholeFile(const char* path, uint8_t** data, size_t* size) {
     *size = got;
     return ReadResult::Read;
 }
-
-const char* messageName(const VozerBitmap* bitmap, const char* path) { return bitmap->name ? bitmap->name : path; }
-
-bool endsWith(const char* text, const char* ending) {
-    const size_t length = std::strlen(text), endingLength = std::strlen(ending);
-    return length >= endingLength && std::memcmp(text + length - endingLength, ending, endingLength) == 0;
-}
-
-}  // namespace
 
 // [SECTION] Start-up and settings
 

@@ -9,6 +9,7 @@
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "data/vudozar.h"
+#include "image/bitmap_sequence.h"
 #include "image/image_loader.h"
 #include "resources/bitmap_pool.h"
 #include "resources/resource_queue.h"
@@ -21,7 +22,7 @@ namespace {
 struct BitmapPool {
     VozerBitmap records[BITMAP_POOL_SIZE];
     int32_t highWater = 0;
-    SequenceLoaders sequences{nullptr, nullptr};
+    SequenceLoaders sequences{&image::LoadBitmapSequence, &image::LoadBitmapSequenceFromFiles};
 };
 
 BitmapPool& pool() {

@@ -1,0 +1,139 @@
+// Bitmap sequences through the bitmap manager: a name that finds a ".bms"
+// file or a numbered '*' pattern loads every frame, the atlas is uploaded
+// once and shared, SetBitmapFrame selects frames, and a hibernated sequence
+// comes back whole.
+#include <cstdlib>
+#include <cstring>
+
+#include "data/vudozar.h"
+#include "image/bitmap_sequence.h"
+#include "image/image_loader.h"
+#include "render_fixture.h"
+
+namespace vz {
+namespace {
+
+using test::countContaining;
+using test::messages;
+
+class Sequences : public test::RenderFixture {
+protected:
+    void writeResFile(const char* name, const std::string& bytes) {
+        std::FILE* out = std::fopen((res_ + "/" + name).c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+    }
+
+    // Frames of one colour each, 8 x 6 pixels, saved as res://<name>.
+    void saveSequence(const char* name, const std::vector<uint32_t>& colours, bool atlas) {
+        VozerBitmap sequence{};
+        sequence.name = const_cast<char*>(name);
+        sequence.frames = static_cast<VozerBitmap*>(std::calloc(colours.size(), sizeof(VozerBitmap)));
+        sequence.frameCount = static_cast<int32_t>(colours.size());
+        for (size_t i = 0; i < colours.size(); ++i) {
+            VozerBitmap& f = sequence.frames[i];
+            image::allocateImagePixels(&f, 8, 6);
+            for (int32_t p = 0; p < 48; ++p) f.pixels[p] = colours[i];
+            f.frameNumber = static_cast<int32_t>(i) * 2;
+            f.framesPerSecond = 10.0f;
+        }
+        image::OptimizeBitmapSequence(&sequence);
+        const vz_bool packing = rt().shared.atlasPacking;
+        rt().shared.atlasPacking = atlas ? 1 : 0;
+        ASSERT_TRUE(image::ZTI_SaveBitmapSequence(&sequence, (std::string("res://") + name).c_str()));
+        rt().shared.atlasPacking = packing;
+        image::freeSequence(&sequence);
+    }
+};
+
+TEST_F(Sequences, ABmsFileLoadsEveryFrameAndSharesOneAtlasTexture) {
+    saveSequence("anim.bms", {0xFF0000FFu, 0xFF00FF00u, 0xFF0000FFu}, true);
+    VozerBitmap* anim = zt->LoadBitmap("anim", VZ_CACHE_HARDWARE);
+    ASSERT_NE(anim, nullptr);
+    EXPECT_STREQ(anim->sourceFile, "anim.bms");
+    ASSERT_EQ(anim->frameCount, 3);
+    ASSERT_NE(anim->atlas, nullptr);
+    EXPECT_TRUE(anim->atlas->hw.hasTexture);
+    for (int32_t i = 0; i < 3; ++i) {
+        const VozerBitmap& f = anim->frames[i];
+        EXPECT_EQ(f.loadState, 3);
+        EXPECT_EQ(f.frameNumber, i * 2);
+        EXPECT_TRUE(f.hw.hasTexture);
+        EXPECT_EQ(f.hw.texture, anim->atlas->hw.texture) << "one texture for every frame";
+    }
+    // Frames 0 and 2 are one image: one place in the atlas.
+    EXPECT_EQ(anim->frames[2].hw.uLeft, anim->frames[0].hw.uLeft);
+    EXPECT_NE(anim->frames[1].hw.uLeft + anim->frames[1].hw.vTop, anim->frames[0].hw.uLeft + anim->frames[0].hw.vTop);
+
+    zt->SetBitmapFrame(anim, 1);
+    EXPECT_EQ(anim->hw.uLeft, anim->frames[1].hw.uLeft);
+    EXPECT_EQ(anim->hw.vTop, anim->frames[1].hw.vTop);
+    EXPECT_EQ(anim->width, 8);
+    zt->SetBitmapFrame(anim, 4);  // wraps around
+    EXPECT_EQ(anim->frameNumber, 1);
+    zt->SetBitmapFrame(anim, -3);  // negative selects the first
+    EXPECT_EQ(anim->frameNumber, 0);
+
+    // Released to zero the sequence hibernates without frames or texture;
+    // the next request brings all of it back.
+    zt->ReleaseBitmap(anim);
+    EXPECT_EQ(anim->frames, nullptr);
+    EXPECT_EQ(anim->atlas, nullptr);
+    VozerBitmap* again = zt->LoadBitmap("anim", VZ_CACHE_HARDWARE);
+    EXPECT_EQ(again, anim);
+    EXPECT_EQ(again->frameCount, 3);
+    EXPECT_TRUE(again->hw.hasTexture);
+    zt->ReleaseBitmap(again);
+}
+
+TEST_F(Sequences, NumberedFilesAndFrameByFrameFilesLoadThroughTheManager) {
+    VozerBitmap colour{};
+    image::allocateImagePixels(&colour, 4, 4);
+    for (const char* file : {"walk0000.png", "walk0001.png", "walk0003.png"})
+        ASSERT_TRUE(image::saveImage(&colour, (res_ + "/" + file).c_str(), 0));
+    image::freeImagePixels(&colour);
+    VozerBitmap* walk = zt->LoadBitmap("walk*.png", VZ_CACHE_HARDWARE | VZ_CACHE_SYSTEM);
+    ASSERT_NE(walk, nullptr);
+    ASSERT_EQ(walk->frameCount, 3);
+    EXPECT_EQ(walk->frames[2].frameNumber, 3);
+    EXPECT_EQ(walk->atlas, nullptr);
+    for (int32_t i = 0; i < 3; ++i) EXPECT_TRUE(walk->frames[i].hw.hasTexture) << "each frame its own texture";
+    zt->ReleaseBitmap(walk);
+
+    saveSequence("steps.bms", {0xFF0000FFu, 0xFF00FF00u}, false);
+    VozerBitmap* steps = zt->LoadBitmap("steps", VZ_CACHE_HARDWARE);
+    ASSERT_EQ(steps->frameCount, 2);
+    EXPECT_EQ(steps->atlas, nullptr);
+    EXPECT_TRUE(steps->frames[1].hw.hasTexture);
+    zt->ReleaseBitmap(steps);
+
+    // A broken file: the record is ready without frames, and the game is told.
+    writeResFile("broken.bms", "ZT_Bm_Seq_v1");
+    VozerBitmap* broken = zt->LoadBitmap("broken", VZ_CACHE_HARDWARE);
+    ASSERT_NE(broken, nullptr);
+    EXPECT_EQ(broken->frames, nullptr);
+    EXPECT_EQ(countContaining(messages().popups, "Unable to load bitmap 'broken'."), 1u);
+    zt->ReleaseBitmap(broken);
+}
+
+TEST_F(Sequences, ADescriptionScalesEveryFrameOfABmsToItsHeight) {
+    saveSequence("big.bms", {0xFF0000FFu, 0xFF00FF00u}, true);
+    const char manifest[] =
+        "<?xml version=\"1.0\"?>\n<vudozar>\n<array id=\"M\">\n"
+        "<node id=\"big.bms\" h=\"24\" />\n"
+        "</array>\n</vudozar>\n";
+    auto database = vudozar::LoadDatabaseFromMemory("manifest", manifest, sizeof manifest - 1);
+    rt().boot.manifest.push_back(vudozar::FindArray(database.get(), "M"));
+    VozerBitmap* big = zt->LoadBitmap("big.bms", VZ_CACHE_HARDWARE);
+    ASSERT_EQ(big->frameCount, 2);
+    EXPECT_EQ(big->frames[1].width, 32) << "8 x 24/6";
+    EXPECT_EQ(big->frames[1].height, 24);
+    EXPECT_EQ(big->frames[1].dataWidth, 8);
+    EXPECT_EQ(big->height, 24);
+    zt->ReleaseBitmap(big);
+    rt().boot.manifest.clear();
+}
+
+}  // namespace
+}  // namespace vz
