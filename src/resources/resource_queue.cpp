@@ -16,8 +16,6 @@ void restoreResources() {
 
 void releaseAllTextures() {}
 
-void reloadSounds() {}
-
 void releaseLeakedResources(LeakedKind) {}
 
 }  // namespace vz

@@ -1,0 +1,96 @@
+// Binding the sound library: a library that is missing, refuses to start or
+// hands out no object leaves the null implementation bound, with the
+// designed messages, and the sound slots keep answering.
+#include "sound_fixture.h"
+
+namespace vz::soundtest {
+namespace {
+
+bool hasLine(const Lines& lines, const std::string& prefix) {
+    for (const std::string& line : lines)
+        if (line.compare(0, prefix.size(), prefix) == 0) return true;
+    return false;
+}
+
+TEST_F(SoundTest, ALibraryThatDoesNotWorkLeavesTheNullImplementation) {
+    struct Case {
+        const char* library;
+        const char* controls;
+        const char* error;
+        const char* calls;
+    };
+    const Case cases[] = {
+        {"sndmod_missing.dll", "", "2: [FATAL] SoundImp Library not found or bad (error code ", ""},
+        {LIBRARY, "init-fails", nullptr, "GetInterface -> 1\nInit sounds-disabled=0 -> 0\n"},
+        {LIBRARY, "no-interface", "2: [FATAL] SoundImp Library, GetInterface failed.\n", "GetInterface -> 0\n"},
+    };
+    writeRes("boom.wav", "RIFF");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.controls);
+        rt().soundName = c.library;
+        control_(c.controls);
+        fstest::captured().clear();
+        startSoundImplementation();
+        EXPECT_EQ(rt().sound, nullSoundImp());
+        EXPECT_EQ(std::string(calls_()), c.calls);
+        const Lines logs = messages("Log");
+        if (c.error) {
+            EXPECT_TRUE(hasLine(logs, c.error)) << testing::PrintToString(logs);
+        }
+        EXPECT_TRUE(hasLine(logs, "1: No Sound Implementation available.")) << testing::PrintToString(logs);
+
+        // Silence, but every slot answers: sounds load in name only.
+        VozerSound* boom = slots::LoadSound("boom");
+        ASSERT_NE(boom, nullptr);
+        EXPECT_STREQ(boom->fileName, "boom.wav");
+        EXPECT_EQ(slots::PlaySound(boom, 1.0f, 0.0f, 1.0f), nullptr);
+        slots::PlayMusic(boom, 1.0f, 1.0f);
+        EXPECT_EQ(slots::GetCurrentMusic(), nullptr);
+        slots::StopMusic(1.0f);
+        slots::ReleaseSound(boom);
+        EXPECT_EQ(takePopups(), Lines{});
+
+        rt().sound->ops->Shutdown(rt().sound);
+        unbindSound();
+        sound::resetPool();
+        clear_();
+    }
+}
+
+// What the runtime's own silent implementation answers, operation by operation.
+TEST(NullSoundImplementation, AnswersAsDoneWithNothingToReport) {
+    VozerSoundImp* s = nullSoundImp();
+    const VozerSoundImpOps& ops = *s->ops;
+    VozerSound sound{};
+    VozerChannel channel = reinterpret_cast<VozerChannel>(1);
+    EXPECT_EQ(ops.Reserved0(s), 1);
+    EXPECT_STREQ(ops.GetName(s), "SoundImp Null");
+    EXPECT_EQ(ops.Init(s, nullptr, nullptr), 1);
+    EXPECT_EQ(ops.LoadSound(s, &sound, "x.wav"), 1);
+    EXPECT_EQ(ops.PlaySound(s, &sound, 1.0f, 0.0f, 1.0f), nullptr);
+    EXPECT_EQ(ops.ChannelOpG(s, channel), 0);
+    EXPECT_EQ(ops.ChannelOpH(s, channel), 0);
+    EXPECT_EQ(ops.GetCurrentMusic(s), nullptr);
+    EXPECT_EQ(ops.Reserved27(s, 0), 1);
+    // The rest exist and do nothing.
+    ops.Shutdown(s);
+    ops.FreeSound(s, &sound);
+    ops.SoundCommand(s, 1);
+    ops.ChannelOpA(s, channel);
+    ops.ChannelOpB(s, channel, 1.0f);
+    ops.SlideSoundVolume(s, channel, -0.1f, 1.0f);
+    ops.PlayMusic(s, &sound, 1.0f, 1.0f);
+    ops.StopMusic(s, 1.0f);
+    ops.SetMusicVolume(s, 1.0f);
+    ops.SlideMusicVolume(s, 1.0f, 1.0f);
+    ops.Reserved22(s, 0);
+    ops.FrameBegin(s);
+    ops.FrameEnd(s);
+    ops.Reserved25(s, 0, 0);
+    ops.Reserved26(s, 0);
+    ops.Reserved28(s, 0, 0, 0, 0, 0);
+    EXPECT_EQ(sound.implData, nullptr);
+}
+
+}  // namespace
+}  // namespace vz::soundtest
