@@ -56,6 +56,7 @@ use_sample() {
 use_program() {
     case "$1" in
         workers) program_folder="Vozer Tests/Workers_Test" ;;
+        sounds) program_folder="Vozer Tests/Sounds_Test" ;;
         files) program_folder="Vozer Tests/Files_Test" ;;
         *) program_folder="" ;;
     esac

@@ -69,7 +69,7 @@ static void appendLocked(const char* line) {
     if (!rec.traceOpened) {
         const char* path = getenv("VOZER_TEST_SOUND_TRACE");
         rec.traceOpened = 1;
-        if (path && *path) rec.trace = fopen(path, "a");
+        if (path && *path) rec.trace = fopen(path, "ab");
     }
     if (rec.trace) {
         fprintf(rec.trace, "%s\n", line);
@@ -347,4 +347,11 @@ VZ_EXTERN_C VZ_EXPORT void VZ_CDECL VozerTestSound_Clear(void) {
     rec.calls = NULL;
     rec.length = rec.capacity = 0;
     unlock();
+}
+
+/* The calls are kept while the library is loaded; unloading gives them back. */
+__attribute__((destructor)) static void forgetCalls(void) {
+    VozerTestSound_Clear();
+    if (rec.trace) fclose(rec.trace);
+    rec.trace = NULL;
 }
