@@ -86,6 +86,10 @@ struct Library {
     std::unique_ptr<Output> output;
     CaptureFile capture;
     std::atomic<bool> deviceLost{false};
+    // When the mix's first frame is due: taken with the engine clock's time
+    // that the capture log line gives, so a thread that starts late catches
+    // up instead of shifting the capture's time line.
+    std::chrono::steady_clock::time_point origin;
 };
 
 Library& lib() {
@@ -117,7 +121,7 @@ std::shared_ptr<SoundData> dataOf(const void* implData) {
 void mixLoop() {
     Library& l = lib();
     std::vector<int16_t> block(static_cast<size_t>(BLOCK_FRAMES) * OUTPUT_CHANNELS);
-    auto started = std::chrono::steady_clock::now();
+    auto started = l.origin;
     int64_t mixed = 0;
     while (l.running) {
         if (!l.output) {
@@ -173,6 +177,7 @@ vz_bool VZ_THISCALL init(S*, VozerRuntimeShared* runtime, VozerDisplayParams*) {
         std::string why;
         l.output = openOutput(OUTPUT_RATE, BLOCK_FRAMES, DEVICE_BLOCKS, &why);
         if (!l.output) log(VZ_WARNING, "no sound device (" + why + "): playing into nothing.");
+        l.origin = std::chrono::steady_clock::now();
         const char* capture = std::getenv("VOZER_SOUND_CAPTURE");
         if (capture && *capture) {
             if (l.capture.open(capture, OUTPUT_RATE, &why)) {

@@ -1,6 +1,8 @@
 // Ogg Vorbis through libvorbisfile, reading from a ByteSource. A stream that
 // breaks off (a damaged page, a link of another layout in a chained stream)
 // ends there with the reason; holes in the data are skipped.
+// Only our own callbacks are used; the header's ready-made ones would be unused copies.
+#define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
 
 #include <cstring>

@@ -57,6 +57,7 @@ use_program() {
     case "$1" in
         workers) program_folder="Vozer Tests/Workers_Test" ;;
         sounds) program_folder="Vozer Tests/Sounds_Test" ;;
+        tones) program_folder="Vozer Tests/Tones_Test" ;;
         files) program_folder="Vozer Tests/Files_Test" ;;
         *) program_folder="" ;;
     esac
