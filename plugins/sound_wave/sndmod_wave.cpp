@@ -177,11 +177,12 @@ vz_bool VZ_THISCALL init(S*, VozerRuntimeShared* runtime, VozerDisplayParams*) {
         std::string why;
         l.output = openOutput(OUTPUT_RATE, BLOCK_FRAMES, DEVICE_BLOCKS, &why);
         if (!l.output) log(VZ_WARNING, "no sound device (" + why + "): playing into nothing.");
+        const uint32_t originMs = l.api->GetTime();
         l.origin = std::chrono::steady_clock::now();
         const char* capture = std::getenv("VOZER_SOUND_CAPTURE");
         if (capture && *capture) {
             if (l.capture.open(capture, OUTPUT_RATE, &why)) {
-                l.api->Log(VZ_INFO, "sndmod_wave: capturing the mix to '%s' from %u ms.", capture, l.api->GetTime());
+                l.api->Log(VZ_INFO, "sndmod_wave: capturing the mix to '%s' from %u ms.", capture, originMs);
             } else {
                 log(VZ_WARNING, "no capture: " + why + ".");
             }

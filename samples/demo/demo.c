@@ -5,6 +5,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "demo_sound.h"
 #include "vozer_api.h"
 
 #define PLAY_SECONDS 20.0f
@@ -19,11 +20,13 @@ static vz_bool VZ_CDECL demoInit(void) {
     zt = program->api;
     zt->Print("Vozer sample game: %dx%d, frame period %d ms.", program->display.width,
               program->display.height, program->display.framePeriodMs);
+    demoSoundStart(zt);
     return 1;
 }
 
 static void VZ_CDECL demoShutdown(void) {
     zt->Print("Vozer sample game ran %d frames in %.1f s.", frames, playTime);
+    demoSoundStop(zt);
 }
 
 static void VZ_CDECL demoUpdate(float seconds) {
@@ -51,6 +54,7 @@ static void VZ_CDECL demoRender(float seconds) {
 
 static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {
     if (event.type == VZ_EVENT_KEY_DOWN && event.words[0] == KEY_ESCAPE) zt->Quit();
+    demoSoundEvent(zt, &event, program->display.width);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 // sound's data, which must not race a reload of the same record. Popups are
 // raised after the lock is released: on the main thread a popup waits for
 // the player, and other threads must not wait for sounds meanwhile.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
