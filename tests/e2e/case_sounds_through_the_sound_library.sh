@@ -1,9 +1,9 @@
 # A game plays sounds and music through the sound library its prog.xml names
 # (the recording test library in core/): what reached the library, in order,
-# is what the Program asked for, with the designed refusals (the second play
+# is what the Program asked for, with the refusals games rely on (the second play
 # within 50 ms, the missing file) and the music's fade-in and slide reaching
 # their volumes in the time asked. Without the library, the null
-# implementation takes over with the designed message and the game runs on.
+# implementation takes over ("No Sound Implementation available.") and the game runs on.
 use_program sounds
 cp "$VOZER_BUILD_DIR/testsounds/sndmod_record$VOZER_LIB_SUFFIX" "$game/core/"
 mkdir -p "$game/sfx" "$game/music"
@@ -65,7 +65,7 @@ FreeSound sfx/boom
 FreeSound missing (not loaded)
 CALLS
 # What shutdown releases before the library's Shutdown is the leak report's
-# business; the designed calls come first and Shutdown comes last.
+# business; the calls above come first and Shutdown comes last.
 head -n "$(wc -l <"$work/expected.txt")" "$work/shape.txt" | diff "$work/expected.txt" - \
     || fail "the sound library received other calls than expected (diff above)"
 [ "$(tail -n 1 "$work/calls.txt")" = "Shutdown" ] || fail "the library's last call is not Shutdown"

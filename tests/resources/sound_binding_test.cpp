@@ -1,6 +1,6 @@
 // Binding the sound library: a library that is missing, refuses to start or
 // hands out no object leaves the null implementation bound, with the
-// designed messages, and the sound slots keep answering.
+// messages that say so, and the sound slots keep answering.
 #include "sound_fixture.h"
 
 namespace vz::soundtest {

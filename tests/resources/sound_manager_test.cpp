@@ -183,7 +183,7 @@ TEST_F(SoundManagerTest, BadRequestsGetTheirAnswersAndTouchNothing) {
     EXPECT_EQ(slots::LoadSound("s17"), sounds[17]);  // existing names are still served
     sound::resetPool();
 
-    // Null names: a record with an empty name, and the designed complaint.
+    // Null names: a record with an empty name, and a complaint naming the slot.
     VozerSound* unnamed = slots::LoadSound(nullptr);
     ASSERT_NE(unnamed, nullptr);
     EXPECT_STREQ(unnamed->name, "");
