@@ -57,40 +57,5 @@ TEST_F(SoundTest, ALibraryThatDoesNotWorkLeavesTheNullImplementation) {
     }
 }
 
-// What the runtime's own silent implementation answers, operation by operation.
-TEST(NullSoundImplementation, AnswersAsDoneWithNothingToReport) {
-    VozerSoundImp* s = nullSoundImp();
-    const VozerSoundImpOps& ops = *s->ops;
-    VozerSound sound{};
-    VozerChannel channel = reinterpret_cast<VozerChannel>(1);
-    EXPECT_EQ(ops.Reserved0(s), 1);
-    EXPECT_STREQ(ops.GetName(s), "SoundImp Null");
-    EXPECT_EQ(ops.Init(s, nullptr, nullptr), 1);
-    EXPECT_EQ(ops.LoadSound(s, &sound, "x.wav"), 1);
-    EXPECT_EQ(ops.PlaySound(s, &sound, 1.0f, 0.0f, 1.0f), nullptr);
-    EXPECT_EQ(ops.ChannelOpG(s, channel), 0);
-    EXPECT_EQ(ops.ChannelOpH(s, channel), 0);
-    EXPECT_EQ(ops.GetCurrentMusic(s), nullptr);
-    EXPECT_EQ(ops.Reserved27(s, 0), 1);
-    // The rest exist and do nothing.
-    ops.Shutdown(s);
-    ops.FreeSound(s, &sound);
-    ops.SoundCommand(s, 1);
-    ops.ChannelOpA(s, channel);
-    ops.ChannelOpB(s, channel, 1.0f);
-    ops.SlideSoundVolume(s, channel, -0.1f, 1.0f);
-    ops.PlayMusic(s, &sound, 1.0f, 1.0f);
-    ops.StopMusic(s, 1.0f);
-    ops.SetMusicVolume(s, 1.0f);
-    ops.SlideMusicVolume(s, 1.0f, 1.0f);
-    ops.Reserved22(s, 0);
-    ops.FrameBegin(s);
-    ops.FrameEnd(s);
-    ops.Reserved25(s, 0, 0);
-    ops.Reserved26(s, 0);
-    ops.Reserved28(s, 0, 0, 0, 0, 0);
-    EXPECT_EQ(sound.implData, nullptr);
-}
-
 }  // namespace
 }  // namespace vz::soundtest

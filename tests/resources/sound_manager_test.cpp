@@ -29,9 +29,6 @@ TEST_F(SoundManagerTest, LoadingSharesOneRecordAndHibernationDropsAndReloadsItsD
     EXPECT_EQ(boom->dataSize, 100);
     EXPECT_EQ(boom->refCount, 1);
     EXPECT_EQ(boom->cacheMode, VZ_CACHE_HARDWARE);
-    EXPECT_EQ(boom->defaults[0], 1.0f);
-    EXPECT_EQ(boom->defaults[2], 1.0f);
-    EXPECT_EQ(boom->defaultInt, -1);
 
     EXPECT_EQ(slots::LoadSound("boom"), boom);
     EXPECT_EQ(boom->refCount, 2);
