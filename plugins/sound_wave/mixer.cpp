@@ -47,6 +47,7 @@ struct Mixer::Voice {
     float pitch = 1.0f;
     float pan = 0.0f;
     bool loop = false;
+    int64_t startFrame = 0; // output frame at which it begins to sound
     float level = 1.0f;     // the volume now
     float target = 1.0f;    // where a slide is heading
     int64_t rampLeft = 0;   // output frames until it gets there
@@ -106,6 +107,7 @@ Channel Mixer::play(std::shared_ptr<const Pcm> pcm, const void* owner, const Voi
     voice->rate = pcm->rate;
     voice->pcm = std::move(pcm);
     voice->position = 0;
+    voice->startFrame = settings.startFrame;
     voice->pitch = settings.pitch;
     voice->pan = settings.pan;
     voice->loop = settings.loop;
@@ -126,6 +128,7 @@ Channel Mixer::playStream(std::unique_ptr<Decoder> decoder, const void* owner, c
     voice->rate = decoder->rate();
     voice->stream = std::move(decoder);
     voice->position = 0;
+    voice->startFrame = settings.startFrame;
     voice->pitch = settings.pitch;
     voice->pan = settings.pan;
     voice->loop = settings.loop;
@@ -212,7 +215,7 @@ void Mixer::pauseSounds(bool paused) {
 }
 
 void Mixer::playMusic(std::shared_ptr<const Pcm> pcm, std::unique_ptr<Decoder> decoder, const void* owner,
-                      const std::string& label, float volume, float fadeInSeconds) {
+                      const std::string& label, float volume, float fadeInSeconds, int64_t startFrame) {
     if (!pcm && !decoder) return;
     if (pcm && pcm->frames() <= 0) return;
     std::lock_guard<std::mutex> hold(lock_);
@@ -235,6 +238,7 @@ void Mixer::playMusic(std::shared_ptr<const Pcm> pcm, std::unique_ptr<Decoder> d
     voice->pcm = std::move(pcm);
     voice->stream = std::move(decoder);
     voice->position = 0;
+    voice->startFrame = startFrame;
     voice->pitch = 1.0f;
     voice->pan = 0.0f;
     voice->loop = true;
@@ -295,6 +299,11 @@ std::vector<std::string> Mixer::takeMessages() {
     return out;
 }
 
+int64_t Mixer::mixedFrames() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return mixed_;
+}
+
 int Mixer::activeVoices() {
     std::lock_guard<std::mutex> hold(lock_);
     return static_cast<int>(std::count_if(voices_.begin(), voices_.end(), [](const Voice& v) { return v.active; }));
@@ -331,7 +340,7 @@ bool Mixer::fillStream(Voice& voice, int frames) {
     return voice.stagingFrames > static_cast<int64_t>(voice.position >> 32);
 }
 
-void Mixer::mixVoice(Voice& voice, int frames) {
+void Mixer::mixVoice(Voice& voice, float* out, int frames) {
     const int16_t* data;
     int64_t total;
     const bool stream = voice.stream != nullptr;
@@ -365,7 +374,6 @@ void Mixer::mixVoice(Voice& voice, int frames) {
     const float left = voice.pan <= 0.0f ? 1.0f : 1.0f - voice.pan;
     const float right = voice.pan >= 0.0f ? 1.0f : 1.0f + voice.pan;
 
-    float* out = accumulator_.data();
     uint64_t position = voice.position;
     bool ended = false;
     int i = 0;
@@ -449,8 +457,12 @@ void Mixer::mix(int16_t* out, int frames) {
     envelope_.resize(static_cast<size_t>(frames));
     for (Voice& voice : voices_) {
         if (!voice.active || (paused_ && !voice.music)) continue;
-        mixVoice(voice, frames);
+        const int64_t wait = voice.startFrame - mixed_;
+        if (wait >= frames) continue;
+        const int offset = wait > 0 ? static_cast<int>(wait) : 0;
+        mixVoice(voice, accumulator_.data() + 2 * offset, frames - offset);
     }
+    mixed_ += frames;
     if (music_ && !find(music_)) music_ = 0;  // the music ended (its stream broke off)
     const float* in = accumulator_.data();
     for (int i = 0; i < frames * 2; ++i) {

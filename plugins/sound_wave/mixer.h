@@ -31,6 +31,10 @@ struct VoiceSettings {
     float pan = 0.0f;     // -1 left .. 1 right; the far side is silent at +-1, both full at 0
     float pitch = 1.0f;   // playback speed, 0.25..4
     bool loop = false;
+    // The output frame (counted from the mixer's first) at which the voice
+    // starts; one already mixed means "at once". A request made while the
+    // mixing thread lags behind the clock then still sounds when it was made.
+    int64_t startFrame = 0;
 };
 
 // The values the Program passes, made safe: NaN volume is silence, NaN pan
@@ -69,7 +73,7 @@ public:
     // Music: one piece at a time, looping. A new piece starts while the one
     // it replaces goes on fading out if a fade was asked for.
     void playMusic(std::shared_ptr<const Pcm> pcm, std::unique_ptr<Decoder> decoder, const void* owner,
-                   const std::string& label, float volume, float fadeInSeconds);
+                   const std::string& label, float volume, float fadeInSeconds, int64_t startFrame = 0);
     void stopMusic(float fadeOutSeconds);
     void setMusicVolume(float volume);
     void slideMusicVolume(float target, float seconds);
@@ -87,13 +91,15 @@ public:
     std::vector<std::string> takeMessages();
     int activeVoices();
     int outputRate() const { return outputRate_; }
+    // Output frames mixed so far.
+    int64_t mixedFrames();
 
 private:
     struct Voice;
     Voice* find(Channel channel);
     Channel start(Voice& voice);
     Voice* freeVoice();
-    void mixVoice(Voice& voice, int frames);
+    void mixVoice(Voice& voice, float* out, int frames);
     bool fillStream(Voice& voice, int frames);
     void startRamp(Voice& voice, float target, float seconds, bool stopAtEnd);
 
@@ -102,6 +108,7 @@ private:
     std::vector<Voice> voices_;  // MAX_VOICES effects, then two music voices
     Channel music_ = 0;
     bool paused_ = false;
+    int64_t mixed_ = 0;
     std::vector<float> accumulator_;
     std::vector<float> envelope_;
     std::vector<std::string> messages_;

@@ -115,6 +115,15 @@ std::shared_ptr<SoundData> dataOf(const void* implData) {
     return found == lib().loaded.end() ? nullptr : found->second;
 }
 
+// The output frame due now by the clock: where a sound asked for now begins.
+// With a device the mix runs ahead of the clock and that frame is already
+// mixed, so the sound starts in the next block; without one, a mixing thread
+// that fell behind still places it where it belongs.
+int64_t dueFrame() {
+    const auto elapsed = std::chrono::steady_clock::now() - lib().origin;
+    return std::chrono::duration_cast<std::chrono::microseconds>(elapsed).count() * OUTPUT_RATE / 1000000;
+}
+
 // The mixing thread: with a device, the device's queue sets the pace; without
 // one, the clock does, keeping at most one block ahead of real time so the
 // capture file's time line follows the game's.
@@ -280,7 +289,8 @@ VozerChannel VZ_THISCALL playSound(S*, VozerSound* sound, float volume, float pa
         std::shared_ptr<SoundData> data = dataOf(sound ? sound->implData : nullptr);
         Mixer* mixer = lib().mixer.get();
         if (!data || !mixer) return nullptr;
-        const VoiceSettings settings = sanitise(volume, pan, pitch);
+        VoiceSettings settings = sanitise(volume, pan, pitch);
+        settings.startFrame = dueFrame();
         Channel channel = 0;
         if (data->pcm) {
             channel = mixer->play(data->pcm, data.get(), settings);
@@ -331,7 +341,7 @@ void VZ_THISCALL playMusic(S*, VozerSound* sound, float volume, float fadeIn) {
         Mixer* mixer = lib().mixer.get();
         if (!data || !mixer) return;
         if (data->pcm) {
-            mixer->playMusic(data->pcm, nullptr, data.get(), data->file, volume, fadeIn);
+            mixer->playMusic(data->pcm, nullptr, data.get(), data->file, volume, fadeIn, dueFrame());
             return;
         }
         std::string why;
@@ -340,7 +350,7 @@ void VZ_THISCALL playMusic(S*, VozerSound* sound, float volume, float fadeIn) {
             log(VZ_WARNING, "music '" + data->file + "' cannot be opened" + (why.empty() ? "" : ": " + why) + ".");
             return;
         }
-        mixer->playMusic(nullptr, std::move(decoder), data.get(), data->file, volume, fadeIn);
+        mixer->playMusic(nullptr, std::move(decoder), data.get(), data->file, volume, fadeIn, dueFrame());
     } catch (...) {
     }
 }

@@ -75,6 +75,14 @@ TEST(Mixer, VolumesAndPansLandInTheChannelsAsked) {
     EXPECT_EQ(out[1], -32768);
     EXPECT_EQ(out[4], 0);  // both ended after their two frames
     EXPECT_EQ(mixer.activeVoices(), 0);
+
+    // A voice asked for a frame not yet mixed starts there, inside a block.
+    wave::VoiceSettings later = wave::sanitise(1.0f, 0.0f, 1.0f);
+    later.startFrame = mixer.mixedFrames() + 500;
+    mixer.play(level, nullptr, later);
+    const std::vector<int16_t> left = channelOf(mixFrames(mixer, 1000), 0);
+    EXPECT_EQ(left[499], 0);
+    EXPECT_EQ(left[500], 10000);
 }
 
 TEST(Mixer, ResampledAndLoopingSoundsStayContinuous) {
