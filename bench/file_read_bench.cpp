@@ -1,13 +1,11 @@
 // Reading a 64 MB pak entry through a file handle in 64 KB blocks, against
-// plain fread of the same bytes from a loose file, in the same run. The
-// ratio (handle time / fread time) is printed at the end: the entry window,
+// plain fread of the same bytes from a loose file, in the same run: the entry window,
 // the opener chain and the handle must cost next to nothing over the stream.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +13,7 @@
 #include <unistd.h>
 
 #include "api/engine_api.h"
+#include "compare.h"
 #include "api/threads.h"
 #include "state/runtime_state.h"
 #include "fs/files.h"
@@ -121,47 +120,6 @@ void BM_LooseFileFread(benchmark::State& state) {
 BENCHMARK(BM_LooseFileFread)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PakEntryThroughHandle)->Unit(benchmark::kMillisecond);
 
-// Console output plus the ratio of the two measurements (wall clock and CPU,
-// averaged over every repetition; aggregate rows are not counted again).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            // Repetitions reported as aggregates only: the mean row stands for them.
-            bool mean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
-            if (run.iterations <= 0 || (run.run_type != Run::RT_Iteration && !mean)) continue;
-            Sum& sum = sums_[run.run_name.function_name];
-            sum.real += run.GetAdjustedRealTime();
-            sum.cpu += run.GetAdjustedCPUTime();
-            ++sum.count;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        auto pak = sums_.find("BM_PakEntryThroughHandle");
-        auto loose = sums_.find("BM_LooseFileFread");
-        if (pak == sums_.end() || loose == sums_.end() || loose->second.real <= 0 || loose->second.cpu <= 0) return;
-        std::printf("ratio pak-entry handle / loose fread: %.3f wall, %.3f cpu\n",
-                    (pak->second.real / pak->second.count) / (loose->second.real / loose->second.count),
-                    (pak->second.cpu / pak->second.count) / (loose->second.cpu / loose->second.count));
-    }
-
-private:
-    struct Sum {
-        double real = 0, cpu = 0;
-        int count = 0;
-    };
-    std::map<std::string, Sum> sums_;
-};
+VOZER_COMPARE(BM_PakEntryThroughHandle, BM_LooseFileFread, "");
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
-}

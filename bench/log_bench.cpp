@@ -12,6 +12,7 @@
 #include <string>
 
 #include "api/engine_api.h"
+#include "compare.h"
 #include "api/threads.h"
 #include "state/runtime_state.h"
 #include "diag/log.h"
@@ -154,6 +155,21 @@ void BM_ReferenceOpenAppendClose(benchmark::State& state) {
 }
 BENCHMARK(BM_ReferenceOpenAppendClose);
 
-}  // namespace
+// Reference for a filtered call: the least a variadic logging call can cost,
+// a call through a function pointer that compares the level and returns.
+int32_t VZ_CDECL levelCheckOnly(int32_t level, const char*, ...) {
+    static volatile int32_t minimum = VZ_ERROR;
+    return level < minimum ? 0 : 1;
+}
+void BM_ReferenceLevelCheck(benchmark::State& state) {
+    int32_t (*volatile call)(int32_t, const char*, ...) = &levelCheckOnly;
+    int i = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(call(VZ_INFO, "texture %s loaded in %d ms", "hero", ++i));
+}
+BENCHMARK(BM_ReferenceLevelCheck);
 
-BENCHMARK_MAIN();
+VOZER_COMPARE(BM_LogFiltered, BM_ReferenceLevelCheck, "");
+VOZER_COMPARE(BM_LogToFile, BM_ReferenceOpenAppendClose, "");
+VOZER_COMPARE(BM_LogToFile, BM_ReferenceSnprintfFwrite, "reference keeps its file open: not the log's durability");
+
+}  // namespace

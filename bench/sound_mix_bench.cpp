@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "compare.h"
 #include "mixer.h"
 
 namespace {
@@ -81,7 +82,6 @@ void PlainLoopSums32Voices(benchmark::State& state) {
     report(state);
 }
 BENCHMARK(PlainLoopSums32Voices);
+VOZER_COMPARE(MixerMixes32Voices, PlainLoopSums32Voices, "");
 
 }  // namespace
-
-BENCHMARK_MAIN();

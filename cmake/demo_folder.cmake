@@ -25,3 +25,9 @@ add_custom_target(vozer_demo ALL
 if(TARGET vozer-pak)
   add_dependencies(vozer_demo vozer-pak)
 endif()
+if(TARGET sample_demo_art)
+  add_custom_command(TARGET vozer_demo POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VOZER_DEMO_PAK} ${VOZER_DEMO_DIR}/
+    VERBATIM)
+  add_dependencies(vozer_demo sample_demo_art)
+endif()

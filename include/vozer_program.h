@@ -53,6 +53,14 @@ typedef struct VozerEvent {
 #define VZ_EVENT_NAMED 63           /* words[0]: event name text */
 #define VZ_KEEP_WINDOW_OPEN 2
 
+/* The record pointer of a VZ_EVENT_RENDER_TARGET_LOST event: words[0] holds
+ * it on 32-bit builds; 64-bit builds add its high half in words[1]. */
+static inline void* vz_event_pointer(const VozerEvent* event) {
+    const uint64_t low = (uint32_t)event->words[0];
+    const uint64_t high = sizeof(void*) > 4 ? (uint64_t)(uint32_t)event->words[1] << 32 : 0;
+    return (void*)(uintptr_t)(low | high);
+}
+
 /* The Program record: 372 bytes, laid out identically on both sides. */
 typedef struct VozerProgramRecord {
     uint32_t interfaceVersion;      /* must be VZ_INTERFACE_VERSION */

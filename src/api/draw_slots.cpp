@@ -1,32 +1,296 @@
-// Drawing state and primitives. Not part of this build yet: drawing calls are
-// accepted and draw nothing.
+// Drawing state and primitives. Each primitive fills a small vertex buffer
+// from the current colour, alpha and depth, lets the vertex callbacks rewrite
+// it and hands it to the renderer's batch; the renderer applies the world
+// transform. Nothing here allocates, and a missing renderer, an undrawable
+// bitmap or bad geometry simply draws nothing.
+#include <cmath>
+#include <cstring>
+
+#include "api/draw_state.h"
 #include "api/engine_api.h"
+#include "state/runtime_state.h"
 
-namespace vz::slots {
+namespace vz {
 
-void ClearScreen(float, float, float) { }
-void SetBlendMode(int32_t) { }
-void SetTextureFilter(int32_t) { }
-void SetColor(float, float, float) { }
-void SetAlpha(float) { }
-void DrawBitmap(VozerBitmap*, float, float) { }
-void DrawBitmapEx(VozerBitmap*, float, float, float, float) { }
-void DrawBitmapLine(VozerBitmap*, VozerPoint, VozerPoint, float, float, VozerColor, VozerColor) { }
-void DrawBitmapSection(VozerBitmap*, float, float, float, float, float, float) { }
-void FillRect(float, float, float, float) { }
-void DrawLine(float, float, float, float) { }
-void DrawLineVertices(const VozerVertex*) { }
-void DrawQuad(VozerBitmap*, const VozerVertex*) { }
-void DrawQuadRaw(VozerBitmap*, const VozerVertex*) { }
-void DrawMesh(VozerBitmap*, const VozerVertex*, int32_t, const uint16_t*, int32_t) { }
-void SetDepth(float) { }
-float GetDepth() { return 0.0f; }
-void ClearDepth(float) { }
-void SetRenderStateb(int32_t, vz_bool) { }
-void SetRenderStatef(int32_t, float) { }
-void SetRenderStatei(int32_t, int32_t) { }
+DrawState::DrawState() {
+    for (VozerVertex* buffer : {quad, rawQuad}) {
+        for (int i = 0; i < 4; ++i) buffer[i] = VozerVertex{0.0f, 0.0f, 0.5f, 0xFFFFFFFFu, 0.0f, 0.0f};
+    }
+    std::memset(transforms, 0, sizeof transforms);
+    std::memset(callbacks, 0, sizeof callbacks);
+}
 
-}  // namespace vz::slots
+namespace {
+
+VozerRendImp* readyRenderer(const RuntimeState& state) {
+    return (state.renderer && state.rendererReady.load(std::memory_order_relaxed)) ? state.renderer : nullptr;
+}
+
+VozerRendImp* readyRenderer() { return readyRenderer(rt()); }
+
+// A colour component as a byte. Out-of-range values saturate instead of
+// spilling into the neighbouring channels of the colour word.
+uint32_t colorByte(float component) {
+    const float scaled = component * 255.0f;
+    if (!(scaled > 0.0f)) return 0;  // also NaN
+    if (scaled >= 255.0f) return 255;
+    return static_cast<uint32_t>(scaled);
+}
+
+uint32_t colorWord(const VozerColor& c) {
+    return colorByte(c.a) << 24 | colorByte(c.r) << 16 | colorByte(c.g) << 8 | colorByte(c.b);
+}
+
+bool drawable(const VozerBitmap* bitmap) {
+    return bitmap && bitmap->loadState == 3 && bitmap->hw.hasTexture;
+}
+
+void setCorners(VozerVertex* q, float x0, float y0, float x1, float y1) {
+    q[0].x = x0, q[0].y = y0;
+    q[1].x = x1, q[1].y = y0;
+    q[2].x = x0, q[2].y = y1;
+    q[3].x = x1, q[3].y = y1;
+}
+
+void setTexCoords(VozerVertex* q, float u0, float v0, float u1, float v1) {
+    q[0].u = u0, q[0].v = v0;
+    q[1].u = u1, q[1].v = v0;
+    q[2].u = u0, q[2].v = v1;
+    q[3].u = u1, q[3].v = v1;
+}
+
+void setWholeTexture(VozerVertex* q, const VozerBitmap* bitmap) {
+    setTexCoords(q, bitmap->hw.uLeft, bitmap->hw.vTop, bitmap->hw.uRight, bitmap->hw.vBottom);
+}
+
+// Callbacks work on a copy: what one primitive's callbacks write must not
+// stay in the shared buffer and colour the next primitive.
+void submit(const DrawState& d, VozerRendImp* r, VozerBitmap* bitmap, const VozerVertex* q) {
+    if (d.callbackTop >= d.firstActiveCallback) {
+        VozerVertex copy[4];
+        std::memcpy(copy, q, sizeof copy);
+        runVertexCallbacks(copy, 4);
+        if (bitmap) r->ops->DrawTexturedQuad(r, bitmap, copy); else r->ops->DrawQuad(r, copy);
+        return;
+    }
+    if (bitmap) r->ops->DrawTexturedQuad(r, bitmap, q); else r->ops->DrawQuad(r, q);
+}
+
+void setQuadColor(uint32_t word) {
+    for (VozerVertex& v : rt().drawing.quad) v.color = word;
+}
+
+}  // namespace
+
+namespace slots {
+
+void SetColor(float red, float green, float blue) {
+    DrawState& d = rt().drawing;
+    d.red = red, d.green = green, d.blue = blue;
+    d.colorWord = (d.colorWord & 0xFF000000u) | colorByte(red) << 16 | colorByte(green) << 8 | colorByte(blue);
+    setQuadColor(d.colorWord);
+}
+
+// Only the alpha bytes change, so colours that DrawBitmapLine left in the
+// quad buffer keep their hue.
+void SetAlpha(float alpha) {
+    DrawState& d = rt().drawing;
+    if (!(alpha > 0.0f)) alpha = 0.0f;
+    if (alpha > 1.0f) alpha = 1.0f;
+    d.alpha = alpha;
+    const uint32_t byte = colorByte(alpha) << 24;
+    d.colorWord = (d.colorWord & 0x00FFFFFFu) | byte;
+    for (VozerVertex& v : d.quad) v.color = (v.color & 0x00FFFFFFu) | byte;
+}
+
+void SetDepth(float z) {
+    DrawState& d = rt().drawing;
+    d.depth = z;
+    for (VozerVertex& v : d.quad) v.z = z;
+}
+
+float GetDepth() { return rt().drawing.depth; }
+
+void SetBlendMode(int32_t mode) {
+    if (VozerRendImp* r = readyRenderer()) r->ops->SetBlendMode(r, mode);
+}
+
+void SetTextureFilter(int32_t mode) {
+    if (VozerRendImp* r = readyRenderer()) r->ops->SetFilterMode(r, mode);
+}
+
+void SetRenderStateb(int32_t state, vz_bool value) {
+    if (VozerRendImp* r = readyRenderer()) {
+        r->ops->Flush(r);
+        r->ops->SetRenderStateb(r, state, value);
+    }
+}
+
+void SetRenderStatef(int32_t state, float value) {
+    if (VozerRendImp* r = readyRenderer()) {
+        r->ops->Flush(r);
+        r->ops->SetRenderStatef(r, state, value);
+    }
+}
+
+void SetRenderStatei(int32_t state, int32_t value) {
+    if (VozerRendImp* r = readyRenderer()) {
+        r->ops->Flush(r);
+        r->ops->SetRenderStatei(r, state, value);
+    }
+}
+
+void ClearScreen(float red, float green, float blue) {
+    if (VozerRendImp* r = readyRenderer()) r->ops->Clear(r, red, green, blue);
+}
+
+void ClearDepth(float z) {
+    if (VozerRendImp* r = readyRenderer()) r->ops->ClearDepth(r, z);
+}
+
+void FillRect(float x, float y, float width, float height) {
+    DrawState& d = rt().drawing;
+    VozerRendImp* r = readyRenderer();
+    if (!r || !(d.alpha > 0.0f)) return;
+    setCorners(d.quad, x, y, x + width, y + height);
+    submit(d, r, nullptr, d.quad);
+}
+
+void DrawBitmap(VozerBitmap* bitmap, float x, float y) {
+    DrawState& d = rt().drawing;
+    VozerRendImp* r = readyRenderer();
+    if (!r || !(d.alpha > 0.0f) || !drawable(bitmap)) return;
+    setCorners(d.quad, x, y, x + static_cast<float>(bitmap->width), y + static_cast<float>(bitmap->height));
+    setWholeTexture(d.quad, bitmap);
+    submit(d, r, bitmap, d.quad);
+}
+
+// (x, y) is the centre. An odd size puts the centre between two pixels, so it
+// moves half a (scaled) pixel up-left to keep the corners on the pixel grid.
+void DrawBitmapEx(VozerBitmap* bitmap, float x, float y, float angle, float scale) {
+    RuntimeState& state = rt();
+    DrawState& d = state.drawing;
+    VozerRendImp* r = readyRenderer(state);
+    if (!r || !drawable(bitmap)) return;
+    const float halfW = static_cast<float>(bitmap->width) * scale * 0.5f;
+    const float halfH = static_cast<float>(bitmap->height) * scale * 0.5f;
+    const float cx = (bitmap->width & 1) ? x - scale * 0.5f : x;
+    const float cy = (bitmap->height & 1) ? y - scale * 0.5f : y;
+    const float s = std::sin(angle), c = std::cos(angle);
+    const float dx[4] = {-halfW, halfW, -halfW, halfW};
+    const float dy[4] = {-halfH, -halfH, halfH, halfH};
+    for (int i = 0; i < 4; ++i) {
+        d.quad[i].x = cx + c * dx[i] - s * dy[i];
+        d.quad[i].y = cy + s * dx[i] + c * dy[i];
+    }
+    setWholeTexture(d.quad, bitmap);
+    submit(d, r, bitmap, d.quad);
+}
+
+void DrawBitmapSection(VozerBitmap* bitmap, float x, float y, float left, float top, float right,
+                       float bottom) {
+    DrawState& d = rt().drawing;
+    VozerRendImp* r = readyRenderer();
+    if (!r || !drawable(bitmap) || bitmap->width <= 0 || bitmap->height <= 0) return;
+    const VozerHardwareData& hw = bitmap->hw;
+    const float w = static_cast<float>(bitmap->width), h = static_cast<float>(bitmap->height);
+    const float du = hw.uRight - hw.uLeft, dv = hw.vBottom - hw.vTop;
+    setCorners(d.quad, x, y, x + right - left, y + bottom - top);
+    setTexCoords(d.quad, hw.uLeft + left / w * du, hw.vTop + top / h * dv, hw.uLeft + right / w * du,
+                 hw.vTop + bottom / h * dv);
+    submit(d, r, bitmap, d.quad);
+}
+
+// The strip's direction uses the fast inverse square root with one Newton
+// step: exact enough for a strip's width and much cheaper than sqrt and a
+// division. A strip of no length has no direction and draws nothing.
+void DrawBitmapLine(VozerBitmap* bitmap, VozerPoint p0, VozerPoint p1, float width0, float width1,
+                    VozerColor color0, VozerColor color1) {
+    DrawState& d = rt().drawing;
+    VozerRendImp* r = readyRenderer();
+    if (!r || !drawable(bitmap)) return;
+    const float dx = p0.x - p1.x, dy = p1.y - p0.y;
+    const float lengthSquared = dx * dx + dy * dy;
+    if (!(lengthSquared > 0.0f) || std::isinf(lengthSquared)) return;
+    uint32_t bits;
+    std::memcpy(&bits, &lengthSquared, sizeof bits);
+    bits = 0x5F3759DFu - (bits >> 1);
+    float k;
+    std::memcpy(&k, &bits, sizeof k);
+    k = k * (1.5f - 0.5f * lengthSquared * k * k);
+    const float a = width0 * 0.5f, b = width1 * 0.5f;
+    d.quad[0].x = p0.x - a * dy * k, d.quad[0].y = p0.y - a * dx * k;
+    d.quad[1].x = p0.x + a * dy * k, d.quad[1].y = p0.y + a * dx * k;
+    d.quad[2].x = p1.x - b * dy * k, d.quad[2].y = p1.y - b * dx * k;
+    d.quad[3].x = p1.x + b * dy * k, d.quad[3].y = p1.y + b * dx * k;
+    const uint32_t word0 = colorWord(color0), word1 = colorWord(color1);
+    d.quad[0].color = d.quad[1].color = word0;
+    d.quad[2].color = d.quad[3].color = word1;
+    setWholeTexture(d.quad, bitmap);
+    submit(d, r, bitmap, d.quad);
+}
+
+void DrawLine(float x0, float y0, float x1, float y1) {
+    const DrawState& d = rt().drawing;
+    VozerRendImp* r = readyRenderer();
+    if (!r) return;
+    const VozerVertex line[2] = {{x0, y0, d.depth, d.colorWord, 0.0f, 0.0f},
+                                 {x1, y1, d.depth, d.colorWord, 0.0f, 0.0f}};
+    r->ops->DrawLine(r, line);
+}
+
+void DrawLineVertices(const VozerVertex* vertices) {
+    VozerRendImp* r = readyRenderer();
+    if (r && vertices) r->ops->DrawLine(r, vertices);
+}
+
+// The caller's colours are 0xAARRGGBB; a renderer that keeps R,G,B,A in memory
+// gets red and blue exchanged. u and v run 0..1 over the bitmap and are mapped
+// into its place in the texture.
+void DrawQuad(VozerBitmap* bitmap, const VozerVertex* vertices) {
+    DrawState& d = rt().drawing;
+    VozerRendImp* r = readyRenderer();
+    if (!r || !vertices || (bitmap && !drawable(bitmap))) return;
+    std::memcpy(d.rawQuad, vertices, sizeof d.rawQuad);
+    if (rt().pixelByteOrder == 0) {
+        for (VozerVertex& v : d.rawQuad)
+            v.color = (v.color & 0xFF00FF00u) | (v.color & 0xFFu) << 16 | (v.color >> 16 & 0xFFu);
+    }
+    if (bitmap) {
+        const VozerHardwareData& hw = bitmap->hw;
+        for (VozerVertex& v : d.rawQuad) {
+            v.u = hw.uLeft + v.u * (hw.uRight - hw.uLeft);
+            v.v = hw.vTop + v.v * (hw.vBottom - hw.vTop);
+        }
+    }
+    submit(d, r, bitmap, d.rawQuad);
+}
+
+// No readiness test: the caller takes responsibility for the bitmap's state.
+void DrawQuadRaw(VozerBitmap* bitmap, const VozerVertex* vertices) {
+    DrawState& d = rt().drawing;
+    VozerRendImp* r = readyRenderer();
+    if (!r || !vertices) return;
+    std::memcpy(d.rawQuad, vertices, sizeof d.rawQuad);
+    submit(d, r, bitmap, d.rawQuad);
+}
+
+// Indices that point past the vertices would make the renderer read outside
+// the caller's array: such a mesh is not drawn. A trailing partial triangle
+// is dropped.
+void DrawMesh(VozerBitmap* bitmap, const VozerVertex* vertices, int32_t vertexCount, const uint16_t* indices,
+              int32_t indexCount) {
+    VozerRendImp* r = readyRenderer();
+    if (!r || !vertices || !indices || vertexCount <= 0 || indexCount < 3) return;
+    indexCount -= indexCount % 3;
+    for (int32_t i = 0; i < indexCount; ++i) {
+        if (indices[i] >= vertexCount) return;
+    }
+    r->ops->DrawTriangles(r, bitmap, vertices, vertexCount, indices, indexCount);
+}
+
+}  // namespace slots
+}  // namespace vz
 
 namespace vz::shader_slots {
 

@@ -1,21 +1,363 @@
-// The resource pools hold nothing yet in this build, so the queues are
-// always empty; the renderer's pixel byte order is still taken on every
-// start because image decoding depends on it.
+// The resource and hardware upload queues, and restoring textures after a
+// renderer start. No thread of its own: other threads append under
+// RESOURCE_QUEUE, the frame loop drains copies of the lists on the main
+// thread, so workers can keep appending while it uploads.
 #include "resources/resource_queue.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "api/draw_state.h"
+#include "api/engine_api.h"
+#include "api/lock_object.h"
+#include "api/threads.h"
+#include "core/program_binding.h"
+#include "resources/bitmap_pool.h"
 #include "state/runtime_state.h"
 
 namespace vz {
 
-void serviceResourceQueues() {}
+namespace {
+
+constexpr int REGAIN_TRIES = 10;
+constexpr uint32_t REGAIN_WAIT_MS = 100;
+
+struct FontEntry {
+    VozerFont* font;
+    std::string name;
+    FontUploader upload;
+};
+
+struct ResourceQueues {
+    std::vector<VozerBitmap*> uploads;          // queued at most once each
+    std::vector<FontEntry> fonts;               // queued at most once each
+    std::vector<VozerHardwareData*> releases;   // owned copies of released hardware data
+};
+
+ResourceQueues& queues() {
+    static ResourceQueues* q = new ResourceQueues();  // workers may append until the process ends
+    return *q;
+}
+
+void removeFirst(std::vector<VozerBitmap*>& list, const VozerBitmap* bitmap) {
+    auto it = std::find(list.begin(), list.end(), bitmap);
+    if (it != list.end()) list.erase(it);
+    if (list.empty()) list.shrink_to_fit();
+}
+
+uint32_t elapsedSince(uint32_t start) { return api()->GetTime() - start; }
+
+// An event word pair holding a record pointer (see vz_event_pointer).
+void sendRenderTargetLost(VozerBitmap* bitmap) {
+    const uint64_t value = reinterpret_cast<uintptr_t>(bitmap);
+    VozerEvent event{};
+    event.type = VZ_EVENT_RENDER_TARGET_LOST;
+    event.words[0] = static_cast<int32_t>(static_cast<uint32_t>(value));
+    event.words[1] = static_cast<int32_t>(static_cast<uint32_t>(value >> 32));
+    sendProgramEvent(event);
+}
+
+// The texture of every frame of a sequence was its own or the atlas's; once
+// released none of the copies may still claim it.
+void forgetFrameTextures(VozerBitmap* bitmap) {
+    for (int32_t i = 0; bitmap->frames && i < bitmap->frameCount; ++i)
+        std::memset(&bitmap->frames[i].hw, 0, sizeof(VozerHardwareData));
+    std::memset(&bitmap->hw, 0, sizeof bitmap->hw);
+}
+
+// Under RESOURCE_QUEUE: move the hardware data into the release queue.
+void queueHardwareRelease(VozerBitmap* bitmap) {
+    if (!bitmap->hw.hasTexture) {
+        api()->Popup(VZ_WARNING,
+                     "ZTI_QueueBitmapHardwareDataRelease: Bitmap '%s' hw data is not ready. No reason to release.",
+                     bitmap->name ? bitmap->name : "");
+        return;
+    }
+    auto* block = new VozerHardwareData(bitmap->hw);
+    std::memset(&bitmap->hw, 0, sizeof bitmap->hw);
+    queues().releases.push_back(block);
+}
+
+void releaseNow(VozerRendImp* r, VozerHardwareData& hw) {
+    if (hw.hasTexture) r->ops->ReleaseTexture(r, &hw);
+    std::memset(&hw, 0, sizeof hw);
+}
+
+// The texture of a plain bitmap, of each frame that owns its image, or of the
+// atlas that the frames share.
+void releaseTexturesNow(VozerRendImp* r, VozerBitmap* bitmap) {
+    if (bitmap->atlas) {
+        releaseNow(r, bitmap->atlas->hw);
+    } else if (bitmap->frames) {
+        for (int32_t i = 0; i < bitmap->frameCount; ++i) {
+            if (!bitmap->frames[i].sameAs) releaseNow(r, bitmap->frames[i].hw);
+        }
+    } else {
+        releaseNow(r, bitmap->hw);
+        return;
+    }
+    forgetFrameTextures(bitmap);
+}
+
+// A frame of a sequence packed into an atlas shares the atlas's texture; its
+// own texture coordinates place it inside.
+void takeAtlasTexture(VozerHardwareData& frame, const VozerHardwareData& atlas) {
+    frame.hasTexture = atlas.hasTexture;
+    frame.textureWidth = atlas.textureWidth;
+    frame.textureHeight = atlas.textureHeight;
+    frame.texture = atlas.texture;
+    std::memcpy(frame.rendererPrivate, atlas.rendererPrivate, sizeof frame.rendererPrivate);
+}
+
+}  // namespace
+
+bool mayTalkToRenderer() {
+    if (isMainThread()) return true;
+    VozerRendImp* r = rt().renderer;
+    return r && r->ops->CanUploadFromAnyThread(r);
+}
+
+void queueBitmapUpload(VozerBitmap* bitmap) {
+    EngineLock lock(MUTEX_RESOURCE_QUEUE);
+    std::vector<VozerBitmap*>& uploads = queues().uploads;
+    if (std::find(uploads.begin(), uploads.end(), bitmap) == uploads.end()) uploads.push_back(bitmap);
+}
+
+void forgetQueuedUpload(VozerBitmap* bitmap) {
+    EngineLock lock(MUTEX_RESOURCE_QUEUE);
+    removeFirst(queues().uploads, bitmap);
+}
+
+bool isQueuedForUpload(const VozerBitmap* bitmap) {
+    EngineLock lock(MUTEX_RESOURCE_QUEUE);
+    const std::vector<VozerBitmap*>& uploads = queues().uploads;
+    return std::find(uploads.begin(), uploads.end(), bitmap) != uploads.end();
+}
+
+bool regainRenderer() {
+    RuntimeState& state = rt();
+    if (state.renderer) return true;
+    api()->Print("Renderer implementation lost, trying to regain...\n");
+    for (int attempt = 1; attempt <= REGAIN_TRIES; ++attempt) {
+        unlockEngineMutex(MUTEX_GFX_HW);
+        api()->Sleep(REGAIN_WAIT_MS);
+        lockEngineMutex(MUTEX_GFX_HW);
+        if (state.renderer && state.rendererReady) {
+            api()->Print("Renderer reclaimed at try #%d.\n", attempt);
+            return true;
+        }
+    }
+    return state.renderer != nullptr;
+}
+
+void requestBitmapUpload(VozerBitmap* bitmap) {
+    if (!mayTalkToRenderer()) {
+        queueBitmapUpload(bitmap);
+        return;
+    }
+    if (!regainRenderer()) return;
+    VozerRendImp* r = rt().renderer;
+    if (!bitmap->frames) {
+        if (!r->ops->UploadBitmap(r, bitmap))
+            api()->Log(VZ_WARNING, "Unable to upload bitmap '%s' to renderer.\n", bitmap->name);
+        return;
+    }
+    VozerBitmap* atlas = bitmap->atlas;
+    if (atlas && !r->ops->UploadBitmap(r, atlas))
+        api()->Log(VZ_WARNING, "Unable to upload bitmap '%s' to renderer.\n", bitmap->name);
+    for (int32_t i = 0; i < bitmap->frameCount; ++i) {
+        VozerBitmap& frame = bitmap->frames[i];
+        if (atlas) takeAtlasTexture(frame.hw, atlas->hw);
+        else if (!frame.sameAs && !r->ops->UploadBitmap(r, &frame))
+            api()->Log(VZ_WARNING, "Unable to upload bitmap '%s' to renderer.\n", frame.name ? frame.name : "");
+        if (frame.sameAs) frame.hw = frame.sameAs->hw;
+    }
+    api()->SetBitmapFrame(bitmap, bitmap->frameNumber);
+}
+
+void releaseBitmapHardware(VozerBitmap* bitmap) {
+    if (!bitmap || !bitmap->name || isPlaceholderName(bitmap->name)) return;
+    RuntimeState& state = rt();
+    if (mayTalkToRenderer()) {
+        EngineLock gfx(MUTEX_GFX_HW);
+        if (!regainRenderer() || !state.rendererReady) return;
+        releaseTexturesNow(state.renderer, bitmap);
+        return;
+    }
+    lockEngineMutex(MUTEX_RESOURCE_QUEUE);
+    std::vector<VozerBitmap*>& uploads = queues().uploads;
+    if (std::find(uploads.begin(), uploads.end(), bitmap) != uploads.end()) {
+        removeFirst(uploads, bitmap);
+        unlockEngineMutex(MUTEX_RESOURCE_QUEUE);
+        api()->Log(VZ_WARNING, "Bitmap '%s' still in hardware upload queue. Removing it.", bitmap->name);
+        return;
+    }
+    if (bitmap->atlas) {
+        queueHardwareRelease(bitmap->atlas);
+        forgetFrameTextures(bitmap);
+    } else if (!bitmap->frames) {
+        queueHardwareRelease(bitmap);
+    } else {
+        for (int32_t i = 0; i < bitmap->frameCount; ++i) {
+            if (!bitmap->frames[i].sameAs) queueHardwareRelease(&bitmap->frames[i]);
+        }
+        forgetFrameTextures(bitmap);
+    }
+    unlockEngineMutex(MUTEX_RESOURCE_QUEUE);
+}
+
+void queueFontUpload(VozerFont* font, const char* name, FontUploader upload) {
+    EngineLock lock(MUTEX_RESOURCE_QUEUE);
+    std::vector<FontEntry>& fonts = queues().fonts;
+    for (const FontEntry& entry : fonts) {
+        if (entry.font == font) {
+            api()->Log(VZ_WARNING, "Font '%s' already exists in upload queue, not adding twice.\n", name ? name : "");
+            return;
+        }
+    }
+    fonts.push_back({font, name ? name : "", upload});
+}
+
+void serviceResourceQueues() {
+    RuntimeState& state = rt();
+    ResourceQueues& q = queues();
+    std::vector<VozerHardwareData*> releases;
+    std::vector<FontEntry> fonts;
+    std::vector<VozerBitmap*> uploads;
+    {
+        EngineLock lock(MUTEX_RESOURCE_QUEUE);
+        releases.swap(q.releases);
+        fonts = q.fonts;
+        uploads = q.uploads;
+    }
+    if (releases.empty() && fonts.empty() && uploads.empty()) return;
+    const uint32_t start = api()->GetTime();
+    {
+        EngineLock gfx(MUTEX_GFX_HW);
+        for (VozerHardwareData* block : releases) {
+            api()->Print("Freeing bitmap hardware data %dx%d.", block->textureWidth, block->textureHeight);
+            if (state.renderer) state.renderer->ops->ReleaseTexture(state.renderer, block);
+            delete block;
+        }
+    }
+    for (const FontEntry& entry : fonts) {
+        if (entry.font && entry.upload) entry.upload(entry.font);
+        {
+            EngineLock lock(MUTEX_RESOURCE_QUEUE);
+            auto it = std::find_if(q.fonts.begin(), q.fonts.end(),
+                                   [&](const FontEntry& queued) { return queued.font == entry.font; });
+            if (it != q.fonts.end()) q.fonts.erase(it);
+        }
+        if (elapsedSince(start) > RESOURCE_QUEUE_BUDGET_MS) break;
+    }
+    size_t served = 0;
+    for (VozerBitmap* bitmap : uploads) {
+        // Record lock before GFX_HW, as everywhere else.
+        if (bitmap && bitmap->name) {
+            VozerMutex* lock = bitmap->lock;
+            lockObject(lock);
+            {
+                EngineLock gfx(MUTEX_GFX_HW);
+                if (bitmap->flags & VZ_BITMAP_RENDER_TARGET) {
+                    if (state.renderer && state.rendererReady)
+                        state.renderer->ops->CreateRenderTarget(state.renderer, bitmap);
+                } else if (!bitmap->pixels && !bitmap->frames) {
+                    api()->Log(VZ_WARNING,
+                               "ResourceQueue unpacking Bitmap '%s' data is not valid anymore. Most likely it has "
+                               "just been released.",
+                               bitmap->name);
+                } else {
+                    requestBitmapUpload(bitmap);
+                    // A created bitmap has no source to reload from: its pixels stay.
+                    if (!(bitmap->cacheMode & VZ_CACHE_SYSTEM) && (bitmap->flags & VZ_BITMAP_RELOADABLE))
+                        freeBitmapPixels(bitmap);
+                }
+            }
+            unlockObject(lock);
+        }
+        forgetQueuedUpload(bitmap);
+        ++served;
+        if (elapsedSince(start) > RESOURCE_QUEUE_BUDGET_MS) break;
+    }
+    if (!uploads.empty()) {
+        api()->Print("ResourceQueue: %d of %d bitmap uploads served in %u ms.", static_cast<int>(served),
+                     static_cast<int>(uploads.size()), elapsedSince(start));
+    }
+}
 
 void restoreResources() {
     RuntimeState& state = rt();
-    if (state.renderer) state.pixelByteOrder = state.renderer->ops->GetPixelByteOrder(state.renderer);
+    VozerRendImp* r = state.renderer;
+    if (!r) return;
+    state.pixelByteOrder = r->ops->GetPixelByteOrder(r);
+    const DrawState& d = state.drawing;
+    api()->SetDepth(d.depth);
+    r->ops->SetDepthRange(r, d.nearZ, d.middleZ, d.farZ);
+    // The queue lock is taken only to look: a worker that holds a record lock
+    // may be waiting for it, and this walk takes record locks.
+    lockEngineMutex(MUTEX_GFX_HW);
+    VozerBitmap* records = bitmapRecords();
+    const bool counting = referenceCountingOn();
+    for (int32_t i = 0; i < bitmapHighWater(); ++i) {
+        VozerBitmap* bitmap = &records[i];
+        if (!bitmap->name || isPlaceholderName(bitmap->name) || (counting && bitmap->refCount <= 0)) continue;
+        if (isQueuedForUpload(bitmap)) {
+            api()->Print("Bitmap '%s' already queued for upload.", bitmap->name);
+            continue;
+        }
+        if (bitmap->flags & VZ_BITMAP_RENDER_TARGET) {
+            r->ops->CreateRenderTarget(r, bitmap);
+            sendRenderTargetLost(bitmap);
+        } else {
+            const int32_t mode = bitmap->cacheMode;
+            bitmap->cacheMode = -1;  // any mode counts as a change now
+            unlockEngineMutex(MUTEX_GFX_HW);
+            api()->SetBitmapCacheMode(bitmap, mode);
+            lockEngineMutex(MUTEX_GFX_HW);
+        }
+        api()->SetBitmapFrame(bitmap, 0);
+    }
+    unlockEngineMutex(MUTEX_GFX_HW);
 }
 
-void releaseAllTextures() {}
+void releaseAllTextures() {
+    RuntimeState& state = rt();
+    VozerRendImp* r = state.renderer;
+    if (!r) return;
+    VozerBitmap* records = bitmapRecords();
+    for (int32_t i = 0; i < bitmapHighWater(); ++i) {
+        VozerBitmap* bitmap = &records[i];
+        if (!bitmap->name) continue;
+        lockObject(bitmap->lock);
+        releaseTexturesNow(r, bitmap);
+        unlockObject(bitmap->lock);
+    }
+    // Releases queued by workers are of textures of this renderer too.
+    std::vector<VozerHardwareData*> releases;
+    {
+        EngineLock lock(MUTEX_RESOURCE_QUEUE);
+        releases.swap(queues().releases);
+    }
+    for (VozerHardwareData* block : releases) {
+        r->ops->ReleaseTexture(r, block);
+        delete block;
+    }
+}
 
-void releaseLeakedResources(LeakedKind) {}
+void clearResourceQueues() {
+    EngineLock lock(MUTEX_RESOURCE_QUEUE);
+    ResourceQueues& q = queues();
+    for (VozerHardwareData* block : q.releases) delete block;
+    q.releases.clear();
+    q.fonts.clear();
+    q.uploads.clear();
+}
+
+void releaseLeakedResources(LeakedKind kind) {
+    if (kind == LeakedKind::Bitmaps) releaseLeakedBitmaps();
+}
 
 }  // namespace vz

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "api/draw_state.h"
 #include "vozer_api.h"
 #include "vozer_inputimp.h"
 #include "vozer_rendimp.h"
@@ -97,6 +98,7 @@ struct RuntimeState {
     int32_t pixelByteOrder = 1;      // the renderer's: 1 B,G,R,A in memory, 0 R,G,B,A    // process-wide; reset only by a successful Init
 
     std::vector<VozerBitmap*> renderTargets; // render-target stack; null = back buffer
+    DrawState drawing;                       // colour, depth, transforms, vertex callbacks
     std::vector<PopupEntry> popupQueue;      // popups raised off the main thread (PRINT guards it)
     std::vector<VozerEvent> inputQueue;      // input events waiting for the next frame (CORE_IMP guards it)
 

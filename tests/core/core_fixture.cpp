@@ -68,6 +68,11 @@ void VZ_THISCALL beginFrame(R*, int32_t pass) { note("begin " + std::to_string(p
 void VZ_THISCALL endFrame(R*) { note("end"); }
 int32_t VZ_THISCALL pixelOrder(R*) { return 1; }
 void VZ_THISCALL nothing(R*) {}
+// What the frame's drawing-state reset and screen transform ask of any renderer.
+void VZ_THISCALL ignoreMatrix(R*, const float*) {}
+void VZ_THISCALL ignoreMode(R*, int32_t) {}
+void VZ_THISCALL ignoreDepthRange(R*, float, float, float) {}
+vz_bool VZ_THISCALL mainThreadOnly(R*) { return 0; }
 vz_bool VZ_THISCALL rendererReinit(R*, int32_t width, int32_t height, vz_bool windowed) {
     note("reinit " + std::to_string(width) + "x" + std::to_string(height) + (windowed ? "w" : "f"));
     return 1;
@@ -109,6 +114,12 @@ void setUpRuntime() {
     rendererOps.Shutdown = nothing;
     rendererOps.Reinit = rendererReinit;
     rendererOps.GetPixelByteOrder = pixelOrder;
+    rendererOps.Flush = nothing;
+    rendererOps.SetWorldTransform = ignoreMatrix;
+    rendererOps.SetBlendMode = ignoreMode;
+    rendererOps.SetFilterMode = ignoreMode;
+    rendererOps.SetDepthRange = ignoreDepthRange;
+    rendererOps.CanUploadFromAnyThread = mainThreadOnly;
 
     std::memset(&program, 0, sizeof program);
     program.interfaceVersion = VZ_INTERFACE_VERSION;

@@ -51,6 +51,7 @@ use_sample() {
     program_folder="Vozer/Vozer_Sample_Game"
     cp "$VOZER_BUILD_DIR/samples/demo/prog$VOZER_LIB_SUFFIX" "$game/"
     cp -r "$VOZER_SOURCE_DIR/samples/demo/res/." "$game/"
+    cp "$VOZER_BUILD_DIR/samples/demo/art.pak" "$game/" 2>/dev/null || true
 }
 
 use_program() {

@@ -9,7 +9,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 x_libs=(libgl1 libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1
         libxcomposite1 libxinerama1 libxxf86vm1 libxfixes3 libgnutls30)
 packages=(
-    cmake ninja-build ccache g++ dpkg-dev
+    cmake ninja-build ccache g++ dpkg-dev bsdextrautils
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libfreetype-dev
     libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev fonts-dejavu-core

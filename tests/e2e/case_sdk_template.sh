@@ -1,0 +1,51 @@
+# The game maker's kit as shipped: in a fresh folder with only the kit and
+# mingw-w64, the template configures, builds and runs; so does a second game
+# made from a renamed copy. Every public header of the kit compiles alone as
+# C and as C++.
+if [ "$VOZER_TARGET" != win32 ]; then
+    echo "the kit builds Windows games; nothing to check on this build"
+    return 0
+fi
+kit_arch=$VOZER_WIN_ARCH
+kit_name=win32
+[ "$kit_arch" = x86_64 ] && kit_name=win64
+kit=$work/kit
+cp -r "$VOZER_SOURCE_DIR/dist/$kit_name/sdk" "$kit" || { fail "no kit in dist/$kit_name/sdk"; return 0; }
+cc="$kit_arch-w64-mingw32-gcc-posix"
+cxx="$kit_arch-w64-mingw32-g++-posix"
+
+for header in "$kit"/include/*.h; do
+    name=$(basename "$header")
+    printf '#include "%s"\n' "$name" | "$cc" -x c -std=c99 -Wall -Wextra -Werror -fsyntax-only -I"$kit/include" - \
+        || fail "$name does not compile alone as C"
+    printf '#include "%s"\n' "$name" | "$cxx" -x c++ -Wall -Wextra -Werror -fsyntax-only -I"$kit/include" - \
+        || fail "$name does not compile alone as C++"
+done
+
+# build_and_run FOLDER: configure and build a game folder made from the
+# template, then play it for a few frames from its assembled game folder.
+build_and_run() {
+    local source=$work/$1
+    cmake -S "$source" -B "$source/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$kit/cmake/toolchain-mingw-$kit_arch.cmake" \
+        -DVozer_DIR="$kit/cmake" >"$work/$1-configure.txt" 2>&1 \
+        || { cat "$work/$1-configure.txt"; fail "$1 does not configure"; return; }
+    cmake --build "$source/build" >"$work/$1-build.txt" 2>&1 \
+        || { cat "$work/$1-build.txt"; fail "$1 does not build"; return; }
+    [ -f "$source/build/game/prog.dll" ] && [ -f "$source/build/game/vozer_runtime.exe" ] \
+        || { fail "$1's game folder lacks prog.dll or the runtime"; return; }
+    game=$source/build/game
+    run_game
+    expect_status 0
+}
+
+cp -r "$kit/template" "$work/mygame"
+program_folder="My Studio/My_Game"
+VOZER_EXIT_AFTER_FRAMES=20 build_and_run mygame
+expect_log "My Game starts at 800x600." -eq 1
+
+cp -r "$kit/template" "$work/othergame"
+sed -i 's/program_id="MyGame" name="My Game"/program_id="OtherGame" name="Other Game"/' "$work/othergame/res/prog.xml"
+sed -i 's/project(MyGame C)/project(OtherGame C)/' "$work/othergame/CMakeLists.txt"
+program_folder="My Studio/Other_Game"
+VOZER_EXIT_AFTER_FRAMES=20 build_and_run othergame
+expect_log "Other Game starts at 800x600." -eq 1
