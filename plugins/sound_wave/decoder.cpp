@@ -25,10 +25,17 @@ std::unique_ptr<Decoder> openDecoder(std::unique_ptr<ByteSource> source, std::st
         if (error) *error = source->size() == 0 ? "the file is empty" : "the file is too short to be a sound";
         return nullptr;
     }
-    if (std::memcmp(magic, "RIFF", 4) == 0) return openWav(std::move(source), error, notes);
-    if (std::memcmp(magic, "OggS", 4) == 0) return openVorbis(std::move(source), error);
-    if (error) *error = "not a WAV or Ogg Vorbis file";
-    return nullptr;
+    const int64_t bytes = source->size();
+    std::unique_ptr<Decoder> decoder;
+    if (std::memcmp(magic, "RIFF", 4) == 0) {
+        decoder = openWav(std::move(source), error, notes);
+    } else if (std::memcmp(magic, "OggS", 4) == 0) {
+        decoder = openVorbis(std::move(source), error);
+    } else if (error) {
+        *error = "not a WAV or Ogg Vorbis file";
+    }
+    if (decoder) decoder->fileBytes_ = bytes;
+    return decoder;
 }
 
 bool decodeAll(Decoder& decoder, Pcm* pcm, int64_t maxFrames) {

@@ -51,8 +51,10 @@ public:
     virtual ~Decoder() = default;
     int channels() const { return channels_; }
     int rate() const { return rate_; }
-    // Frames in the whole sound; -1 when the file does not say.
+    // Frames in the whole sound; -1 when the file does not say (Ogg Vorbis).
     int64_t frames() const { return frames_; }
+    // Size of the file the sound comes from, in bytes.
+    int64_t fileBytes() const { return fileBytes_; }
     // Decode up to `frames` frames into `out` (frames x channels samples).
     // Fewer at the end; 0 at the end or after a failure (see failed()).
     virtual int read(int16_t* out, int frames) = 0;
@@ -66,7 +68,10 @@ protected:
     int channels_ = 0;
     int rate_ = 0;
     int64_t frames_ = -1;
+    int64_t fileBytes_ = 0;
     std::string error_;
+
+    friend std::unique_ptr<Decoder> openDecoder(std::unique_ptr<ByteSource>, std::string*, std::string*);
 };
 
 // Open a decoder by the file's content (RIFF WAVE or Ogg Vorbis). On refusal

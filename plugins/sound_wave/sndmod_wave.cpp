@@ -233,11 +233,19 @@ vz_bool VZ_THISCALL loadSound(S* self, VozerSound* sound, const char* fileName) 
         auto data = std::make_shared<SoundData>();
         data->record = sound;
         data->file = fileName;
+        // Small sounds are decoded whole now; big ones stream when played.
+        // Where the file does not give its length (Ogg Vorbis), a file of
+        // more than a sixteenth of the limit is taken for a big one (Vorbis
+        // packs sound about ten to one), and a smaller file that decodes to
+        // more than the limit streams after all.
         const int64_t frameBytes = static_cast<int64_t>(decoder->channels()) * 2;
+        const int64_t limitFrames = DECODE_WHOLE_BYTES / frameBytes;
         int64_t bytes = decoder->frames() >= 0 ? decoder->frames() * frameBytes : -1;
-        if (bytes >= 0 && bytes <= DECODE_WHOLE_BYTES) {
+        const bool small = bytes >= 0 ? bytes <= DECODE_WHOLE_BYTES : decoder->fileBytes() <= DECODE_WHOLE_BYTES / 16;
+        if (small) {
             auto pcm = std::make_shared<Pcm>();
-            if (!decodeAll(*decoder, pcm.get(), DECODE_WHOLE_BYTES / frameBytes)) {
+            const bool whole = decodeAll(*decoder, pcm.get(), limitFrames + 1);
+            if (!whole) {
                 log(VZ_WARNING, std::string("'") + fileName + "' is damaged (" + decoder->error() + "): keeping the " +
                                     std::to_string(pcm->frames()) + " frames before the damage.");
             }
@@ -245,8 +253,12 @@ vz_bool VZ_THISCALL loadSound(S* self, VozerSound* sound, const char* fileName) 
                 log(VZ_WARNING, std::string("'") + fileName + "' refused: it has no samples.");
                 return 0;
             }
-            bytes = static_cast<int64_t>(pcm->samples.size()) * 2;
-            data->pcm = std::move(pcm);
+            if (pcm->frames() <= limitFrames) {
+                bytes = static_cast<int64_t>(pcm->samples.size()) * 2;
+                data->pcm = std::move(pcm);
+            } else {
+                bytes = -1;
+            }
         }
         // The usage report reads the size; a streamed sound reports what it
         // would take decoded (it counts as music there).

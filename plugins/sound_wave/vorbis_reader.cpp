@@ -1,6 +1,10 @@
-// Ogg Vorbis through libvorbisfile, reading from a ByteSource. A stream that
-// breaks off (a damaged page, a link of another layout in a chained stream)
-// ends there with the reason; holes in the data are skipped.
+// Ogg Vorbis through libvorbisfile, reading from a ByteSource from start to
+// end: a stream that breaks off (a damaged page, a link of another layout in
+// a chained stream) ends there with the reason; holes in the data are
+// skipped. Streams are opened for reading straight through, never for
+// seeking: libvorbisfile's seekable open reads the whole file up front, and
+// on some damaged files it loses memory. Going back to the start is opening
+// again. The length is therefore not known before the end.
 // Only our own callbacks are used; the header's ready-made ones would be unused copies.
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <vorbis/vorbisfile.h>
@@ -18,16 +22,6 @@ size_t readCallback(void* out, size_t size, size_t count, void* source) {
     return static_cast<ByteSource*>(source)->read(out, size * count) / size;
 }
 
-int seekCallback(void* source, ogg_int64_t offset, int whence) {
-    auto* s = static_cast<ByteSource*>(source);
-    int64_t base = 0;
-    if (whence == SEEK_CUR) base = s->tell();
-    else if (whence == SEEK_END) base = s->size();
-    return s->seek(base + offset) ? 0 : -1;
-}
-
-long tellCallback(void* source) { return static_cast<long>(static_cast<ByteSource*>(source)->tell()); }
-
 class VorbisDecoder : public Decoder {
 public:
     explicit VorbisDecoder(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
@@ -36,7 +30,7 @@ public:
     }
 
     bool open(std::string* error) {
-        if (!start(true) && !start(false)) {
+        if (!start()) {
             *error = "not an Ogg Vorbis stream";
             return false;
         }
@@ -55,8 +49,6 @@ public:
         }
         channels_ = info->channels;
         rate_ = static_cast<int>(info->rate);
-        const ogg_int64_t total = seekable_ ? ov_pcm_total(&file_, -1) : -1;
-        frames_ = total >= 0 ? total : -1;
         return true;
     }
 
@@ -85,7 +77,7 @@ public:
 
     bool rewind() override {
         if (failed()) return false;
-        if (seekable_ ? ov_pcm_seek(&file_, 0) != 0 : !start(false)) {
+        if (!start()) {
             error_ = "cannot go back to the start of the stream";
             return false;
         }
@@ -93,24 +85,19 @@ public:
     }
 
 private:
-    // Open the stream from its first byte. Seekable first (it knows its
-    // length); a stream cut short or damaged near its end only opens when
-    // read straight through, and is then read that way from start to end.
-    bool start(bool seekable) {
+    // Open the stream at its first byte.
+    bool start() {
         if (open_) ov_clear(&file_);
         open_ = false;
-        const ov_callbacks callbacks = {readCallback, seekable ? seekCallback : nullptr, nullptr,
-                                        seekable ? tellCallback : nullptr};
+        const ov_callbacks callbacks = {readCallback, nullptr, nullptr, nullptr};
         if (!source_->seek(0) || ov_open_callbacks(source_.get(), &file_, nullptr, 0, callbacks) != 0) return false;
         open_ = true;
-        seekable_ = seekable;
         return true;
     }
 
     std::unique_ptr<ByteSource> source_;
     OggVorbis_File file_{};
     bool open_ = false;
-    bool seekable_ = false;
 };
 
 }  // namespace

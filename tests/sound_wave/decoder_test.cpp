@@ -145,7 +145,7 @@ TEST(VorbisReader, DecodesLoopsAndEndsCleanlyWhenTheStreamBreaks) {
     ASSERT_TRUE(o.decoder) << o.error;
     EXPECT_EQ(o.decoder->channels(), 2);
     EXPECT_EQ(o.decoder->rate(), 44100);
-    EXPECT_EQ(o.decoder->frames(), 44100);
+    EXPECT_EQ(o.decoder->frames(), -1);  // read straight through: known at the end
     const std::vector<int16_t> decoded = decodeAll(*o.decoder);
     ASSERT_EQ(decoded.size(), tone.size());
     // Lossy, but the level is the same within a tenth of a decibel.
