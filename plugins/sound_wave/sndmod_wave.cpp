@@ -97,7 +97,7 @@ Library& lib() {
     return theLibrary;
 }
 
-void log(int level, const std::string& text) {
+void logLine(int level, const std::string& text) {
     if (VozerEngineApi* api = lib().api) api->Log(level, "sndmod_wave: %s", text.c_str());
 }
 
@@ -185,7 +185,7 @@ vz_bool VZ_THISCALL init(S*, VozerRuntimeShared* runtime, VozerDisplayParams*) {
         l.deviceLost = false;
         std::string why;
         l.output = openOutput(OUTPUT_RATE, BLOCK_FRAMES, DEVICE_BLOCKS, &why);
-        if (!l.output) log(VZ_WARNING, "no sound device (" + why + "): playing into nothing.");
+        if (!l.output) logLine(VZ_WARNING, "no sound device (" + why + "): playing into nothing.");
         const uint32_t originMs = l.api->GetTime();
         l.origin = std::chrono::steady_clock::now();
         const char* capture = std::getenv("VOZER_SOUND_CAPTURE");
@@ -193,7 +193,7 @@ vz_bool VZ_THISCALL init(S*, VozerRuntimeShared* runtime, VozerDisplayParams*) {
             if (l.capture.open(capture, OUTPUT_RATE, &why)) {
                 l.api->Log(VZ_INFO, "sndmod_wave: capturing the mix to '%s' from %u ms.", capture, originMs);
             } else {
-                log(VZ_WARNING, "no capture: " + why + ".");
+                logLine(VZ_WARNING, "no capture: " + why + ".");
             }
         }
         l.running = true;
@@ -226,10 +226,10 @@ vz_bool VZ_THISCALL loadSound(S* self, VozerSound* sound, const char* fileName) 
         std::string why, notes;
         std::unique_ptr<Decoder> decoder = openFile(fileName, &why, &notes);
         if (!decoder) {
-            if (!why.empty()) log(VZ_WARNING, std::string("'") + fileName + "' refused: " + why + ".");
+            if (!why.empty()) logLine(VZ_WARNING, std::string("'") + fileName + "' refused: " + why + ".");
             return 0;
         }
-        if (!notes.empty()) log(VZ_WARNING, std::string("'") + fileName + "': " + notes + ".");
+        if (!notes.empty()) logLine(VZ_WARNING, std::string("'") + fileName + "': " + notes + ".");
         auto data = std::make_shared<SoundData>();
         data->record = sound;
         data->file = fileName;
@@ -246,11 +246,11 @@ vz_bool VZ_THISCALL loadSound(S* self, VozerSound* sound, const char* fileName) 
             auto pcm = std::make_shared<Pcm>();
             const bool whole = decodeAll(*decoder, pcm.get(), limitFrames + 1);
             if (!whole) {
-                log(VZ_WARNING, std::string("'") + fileName + "' is damaged (" + decoder->error() + "): keeping the " +
+                logLine(VZ_WARNING, std::string("'") + fileName + "' is damaged (" + decoder->error() + "): keeping the " +
                                     std::to_string(pcm->frames()) + " frames before the damage.");
             }
             if (pcm->frames() == 0) {
-                log(VZ_WARNING, std::string("'") + fileName + "' refused: it has no samples.");
+                logLine(VZ_WARNING, std::string("'") + fileName + "' refused: it has no samples.");
                 return 0;
             }
             if (pcm->frames() <= limitFrames) {
@@ -359,7 +359,7 @@ void VZ_THISCALL playMusic(S*, VozerSound* sound, float volume, float fadeIn) {
         std::string why;
         std::unique_ptr<Decoder> decoder = openFile(data->file, &why, nullptr);
         if (!decoder) {
-            log(VZ_WARNING, "music '" + data->file + "' cannot be opened" + (why.empty() ? "" : ": " + why) + ".");
+            logLine(VZ_WARNING, "music '" + data->file + "' cannot be opened" + (why.empty() ? "" : ": " + why) + ".");
             return;
         }
         mixer->playMusic(nullptr, std::move(decoder), data.get(), data->file, volume, fadeIn, dueFrame());
@@ -389,8 +389,8 @@ void VZ_THISCALL oneValue(S*, int32_t) {}
 void VZ_THISCALL frameBegin(S*) {
     Library& l = lib();
     if (!l.mixer) return;
-    for (const std::string& message : l.mixer->takeMessages()) log(VZ_WARNING, message);
-    if (l.deviceLost.exchange(false)) log(VZ_WARNING, "the sound device stopped taking sound: playing into nothing.");
+    for (const std::string& message : l.mixer->takeMessages()) logLine(VZ_WARNING, message);
+    if (l.deviceLost.exchange(false)) logLine(VZ_WARNING, "the sound device stopped taking sound: playing into nothing.");
 }
 // Mixing runs on its own thread; the end of a frame asks nothing of it.
 void VZ_THISCALL frameEnd(S*) {}
