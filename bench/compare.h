@@ -10,6 +10,9 @@ namespace vzbench {
 // `note` says how the two differ in kind when they are not like for like
 // (empty when they are).
 int declareComparison(const char* measured, const char* reference, const char* note);
+// A function that registers benchmarks (and their comparisons) at run time,
+// called by the shared main after the command line is read.
+int declareSetup(void (*setup)());
 
 }  // namespace vzbench
 
@@ -19,3 +22,6 @@ int declareComparison(const char* measured, const char* reference, const char* n
 #define VOZER_COMPARE(measured, reference, note) \
     static const int VZ_BENCH_CAT(vozerComparison_, __LINE__) = \
         ::vzbench::declareComparison(#measured, #reference, note)
+// VOZER_BENCH_SETUP(registerMyBenchmarks);
+#define VOZER_BENCH_SETUP(function) \
+    static const int VZ_BENCH_CAT(vozerSetup_, __LINE__) = ::vzbench::declareSetup(&function)

@@ -22,6 +22,11 @@ struct Comparison {
     std::string measured, reference, note;
 };
 
+std::vector<void (*)()>& setups() {
+    static std::vector<void (*)()> list;
+    return list;
+}
+
 std::vector<Comparison>& comparisons() {
     static std::vector<Comparison> list;
     return list;
@@ -104,11 +109,17 @@ int declareComparison(const char* measured, const char* reference, const char* n
     return static_cast<int>(comparisons().size());
 }
 
+int declareSetup(void (*setup)()) {
+    setups().push_back(setup);
+    return static_cast<int>(setups().size());
+}
+
 }  // namespace vzbench
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    for (void (*setup)() : vzbench::setups()) setup();
     vzbench::CompareReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

@@ -14,20 +14,16 @@
 
 #include "api/engine_api.h"
 #include "compare.h"
-#include "api/threads.h"
-#include "state/runtime_state.h"
 #include "fs/files.h"
 #include "fs/pak.h"
 #include "fs/paths.h"
 #include "platform/platform.h"
+#include "bench_support.h"
 
 namespace {
 
 constexpr size_t ENTRY_SIZE = 64u << 20;
 constexpr size_t BLOCK = 64u << 10;
-
-int32_t quietPrint(const char*, ...) { return 0; }
-int32_t quietLevel(int32_t, const char*, ...) { return 0; }
 
 struct Fixture {
     std::string dir;
@@ -37,13 +33,7 @@ struct Fixture {
         std::string pattern = std::filesystem::temp_directory_path().string() + "/vozer-bench-XXXXXX";
         if (!mkdtemp(pattern.data())) std::abort();
         dir = pattern;
-        vz::resetRuntimeState();
-        vz::fillEngineApi();
-        vz::recordMainThread();
-        vz::createEngineMutexes();
-        vz::api()->Print = &quietPrint;
-        vz::api()->Log = &quietLevel;
-        vz::api()->Popup = &quietLevel;
+        vz::bench::startQuietEngine();
         vz::fs::setTargetRoot(3, dir);
         vz::fs::setTargetRoot(1, dir);
 

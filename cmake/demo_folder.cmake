@@ -7,10 +7,9 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(VOZER_DEMO_DIR ${PROJECT_SOURCE_DIR}/dist/win32/demo)
 endif()
-set(demo_renderers $<TARGET_FILE:gfxmod_null>)
-if(TARGET gfxmod_d3d8)
-  list(APPEND demo_renderers $<TARGET_FILE:gfxmod_d3d8>)
-endif()
+# The Direct3D 8 renderer is the sample's configured one; the headless
+# renderer ships beside it for servers and automated runs.
+set(demo_renderers $<TARGET_FILE:gfxmod_d3d8> $<TARGET_FILE:gfxmod_null>)
 add_custom_target(vozer_demo ALL
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VOZER_DEMO_DIR}/core
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:vozer_runtime> ${VOZER_DEMO_DIR}/
@@ -19,7 +18,10 @@ add_custom_target(vozer_demo ALL
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/samples/demo/res ${VOZER_DEMO_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:sndmod_wave> ${VOZER_DEMO_DIR}/core/
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_BINARY_DIR}/samples/demo/res ${VOZER_DEMO_DIR}
-  DEPENDS vozer_runtime sample_demo gfxmod_null sndmod_wave sample_demo_sounds
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VOZER_CONSOLE_FONT} ${VOZER_DEMO_DIR}/core/
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VOZER_DEMO_DIR}/fonts
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VOZER_DEMO_FONTS} ${VOZER_DEMO_DIR}/fonts/
+  DEPENDS vozer_runtime sample_demo gfxmod_d3d8 gfxmod_null sndmod_wave sample_demo_sounds vozer_fonts ${VOZER_CONSOLE_FONT} ${VOZER_DEMO_FONTS}
   COMMENT "Assembling the demo folder"
   VERBATIM)
 if(TARGET vozer-pak)

@@ -36,13 +36,14 @@ add_custom_target(vozer_sdk ALL
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${sdk_headers} ${VOZER_SDK_DIR}/include/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:vozer_runtime> ${VOZER_SDK_DIR}/bin/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${sdk_renderers} ${VOZER_SDK_DIR}/bin/core/
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VOZER_CONSOLE_FONT} ${VOZER_SDK_DIR}/bin/core/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${sdk_tools} ${VOZER_SDK_DIR}/tools/windows/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/sdk/cmake/VozerConfig.cmake
           ${sdk_generated}/VozerConfigVersion.cmake
           ${sdk_generated}/toolchain-mingw-${VOZER_MINGW_ARCH}.cmake ${VOZER_SDK_DIR}/cmake/
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/sdk/template ${VOZER_SDK_DIR}/template
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/sdk/GUIDE.md ${VOZER_SDK_DIR}/
-  DEPENDS vozer_runtime gfxmod_null ${PROJECT_SOURCE_DIR}/sdk/GUIDE.md
+  DEPENDS vozer_runtime gfxmod_null vozer_fonts ${VOZER_CONSOLE_FONT} ${PROJECT_SOURCE_DIR}/sdk/GUIDE.md
   COMMENT "Assembling the game maker's kit"
   VERBATIM)
 foreach(tool vozer-pak vozer-font vozer-atlas gfxmod_d3d8)

@@ -10,6 +10,7 @@
 #include "vozer_types.h"
 #include "vozer_render_types.h"
 #include "vozer_program.h"
+#include "vozer_keys.h"
 
 /* A worker thread's entry: runs with the argument given to CreateThread. */
 typedef void (VZ_CDECL *VozerThreadEntry)(void* argument);
@@ -17,13 +18,27 @@ typedef void (VZ_CDECL *VozerThreadEntry)(void* argument);
 /* A vertex callback rewrites `count` vertices in place before they are drawn. */
 typedef void (VZ_CDECL *VozerVertexCallback)(VozerVertex* vertices, int32_t count, void* userData);
 
-/* A growable byte buffer handed across the table: {data, used, capacity, size}. */
+/* A byte buffer handed across the table, four words. CreateBuffer fills it as
+ * {data, 0, size, size}; HttpRequest as the response: `size` bytes received so
+ * far (readable while the request runs), `total` the Content-Length while it
+ * is known, else `size`. `data` stays NUL-terminated after `size` bytes.
+ * Free it with FreeBuffer. */
 typedef struct VozerBuffer {
     uint8_t* data;
-    int32_t used;
-    int32_t capacity;
+    int32_t cursor; /* 0; not used by the runtime */
     int32_t size;
+    int32_t total;
 } VozerBuffer;
+
+/* What OpenFile returns. Games read `size` straight from the record (on i686
+ * the 32-bit word at offset 4); `name` is the virtual path the file was
+ * opened with, owned by the runtime and valid until CloseFile; `inner` is the
+ * runtime's file object and must not be touched. */
+struct VozerFile {
+    const char* name;
+    uint32_t size; /* bytes at the time of opening */
+    void* inner;
+};
 
 /* Names found by FindFiles; owned by the runtime until FreeFileList. */
 typedef struct VozerFileList {
@@ -31,6 +46,18 @@ typedef struct VozerFileList {
     int32_t count;
     int32_t capacity;
 } VozerFileList;
+
+/* HttpRequest methods and results. */
+#define VZ_HTTP_POST 1
+#define VZ_HTTP_GET 2
+#define VZ_HTTP_HEAD 3
+#define VZ_HTTP_OK 200
+#define VZ_HTTP_BAD_URL (-1)       /* not an http:// URL, or one that cannot be sent safely */
+#define VZ_HTTP_NO_SOCKET (-2)
+#define VZ_HTTP_REFUSED (-3)       /* neither a success nor a usable redirect, or a broken response */
+#define VZ_HTTP_CANCELLED (-4)
+#define VZ_HTTP_NO_HOST (-5)       /* the host name could not be resolved */
+#define VZ_HTTP_NO_CONNECTION (-6)
 
 typedef struct VozerPoint { float x, y; } VozerPoint;
 typedef struct VozerColor { float r, g, b, a; } VozerColor;
@@ -138,8 +165,8 @@ typedef struct VozerColor { float r, g, b, a; } VozerColor;
     X(44, vz_bool, FindFiles, (VozerFileList* list, const char* directory, const char* wildcard, vz_bool recurse), FindFiles) \
     /* Free every name of `list` and empty it. */ \
     X(45, void, FreeFileList, (VozerFileList* list), FreeFileList) \
-    /* Blocking HTTP request; `response` and `cancel` may be null. Returns the request result. */ \
-    X(46, int32_t, HttpRequest, (const char* method, const char* url, const char* contentType, const void* body, int32_t bodyLength, VozerBuffer* response, volatile vz_bool* cancel), HttpRequest) \
+    /* Blocking HTTP/1.0 request (VZ_HTTP_POST, _GET, _HEAD) to an http:// URL; null content type: application/octet-stream. `response` (may be null) receives the body, or the header text of a refused response; free it with FreeBuffer. The request stops with VZ_HTTP_CANCELLED once *cancel (may be null) is 1 or the runtime quits. Returns 200 or a VZ_HTTP_ result. */ \
+    X(46, int32_t, HttpRequest, (int32_t method, const char* url, const char* contentType, const void* body, int32_t bodyLength, VozerBuffer* response, volatile int32_t* cancel), HttpRequest) \
     /* Allocate `size` bytes into `buffer` as {data, 0, size, size}; all zero when size <= 0 or allocation fails. Returns `buffer`. */ \
     X(47, VozerBuffer*, CreateBuffer, (VozerBuffer* buffer, int32_t size), CreateBuffer) \
     /* Free the data and zero the record; null does nothing. */ \
@@ -295,6 +322,14 @@ typedef struct VozerEngineApi {
 
 #if VZ_LAYOUT_IS_I686
 VZ_STATIC_ASSERT(sizeof(VozerEngineApi) == 130 * 4, "the engine API table is 130 words");
+VZ_STATIC_ASSERT(sizeof(VozerBuffer) == 16, "a buffer record is four words");
+VZ_STATIC_ASSERT(offsetof(VozerBuffer, size) == 8, "buffer size at 8");
+VZ_STATIC_ASSERT(offsetof(VozerBuffer, total) == 12, "buffer total at 12");
+VZ_STATIC_ASSERT(sizeof(struct VozerFile) == 12, "a file handle is three words");
+VZ_STATIC_ASSERT(offsetof(struct VozerFile, name) == 0, "file name at 0");
+VZ_STATIC_ASSERT(offsetof(struct VozerFile, size) == 4, "file size at 4");
+VZ_STATIC_ASSERT(offsetof(struct VozerFile, inner) == 8, "inner file at 8");
+VZ_STATIC_ASSERT(sizeof(VozerFileList) == 12, "a file list is three words");
 #endif
 VZ_STATIC_ASSERT(sizeof(VozerEngineApi) == (VZ_API_SLOT_COUNT + 1) * sizeof(void*), "129 slots and the shader word");
 #ifdef __cplusplus

@@ -40,4 +40,11 @@ struct VozerInputImp {
 typedef VozerInputImp* (VZ_CDECL *VozerInputImpGetInterfaceFn)(void);
 #define VZ_INPUTIMP_EXPORT "VOZER_InputImp_GetInterface"
 
+/* Optional second export: answers extension names (CallExtension) that
+ * neither the runtime nor the renderer knows, in load order of the input
+ * libraries. Returns library-owned text valid until its next call, or null
+ * for a name it does not know. */
+typedef const char* (VZ_CDECL *VozerInputImpExtensionFn)(const char* name, const char* argument);
+#define VZ_INPUTIMP_EXTENSION_EXPORT "VOZER_InputImp_Extension"
+
 #endif

@@ -52,14 +52,57 @@ typedef struct VozerEvent {
 #define VZ_EVENT_CHECK_PARAMS 18    /* words[0]: engine API, words[1]: the record's DisplayParams */
 #define VZ_EVENT_NAMED 63           /* words[0]: event name text */
 #define VZ_KEEP_WINDOW_OPEN 2
+/* Name (first pointer) of the event 63 sent for a file dropped on the window;
+ * the second pointer is the file name with '/' separators, the third the drop
+ * point as the text "x,y". The texts are lent for the call. */
+#define VZ_EVENT_NAME_FILE_DRAGGED "FILE_DRAGGED"
+
+/* Pointers in event words. A 32-bit build keeps pointer n in words[n]; a
+ * 64-bit build (the development host, the Windows test build) keeps it in
+ * words[2n] (low half) and words[2n + 1]. n is 0, 1 or 2. */
+static inline void* vz_event_pointer_at(const VozerEvent* event, int n) {
+#if UINTPTR_MAX == 0xFFFFFFFFu
+    return (void*)(uintptr_t)(uint32_t)event->words[n];
+#else
+    return (void*)(uintptr_t)((uint64_t)(uint32_t)event->words[2 * n] |
+                              ((uint64_t)(uint32_t)event->words[2 * n + 1] << 32));
+#endif
+}
+static inline void vz_set_event_pointer_at(VozerEvent* event, int n, const void* pointer) {
+#if UINTPTR_MAX == 0xFFFFFFFFu
+    event->words[n] = (int32_t)(uintptr_t)pointer;
+#else
+    event->words[2 * n] = (int32_t)(uint32_t)(uint64_t)(uintptr_t)pointer;
+    event->words[2 * n + 1] = (int32_t)(uint32_t)((uint64_t)(uintptr_t)pointer >> 32);
+#endif
+}
+
+/* The same 32 bytes for the input events (types 1, 2, 4, 5, 6, 8 and 9);
+ * vz_input_event gives this view of an event. Codes are those of vozer_keys.h. */
+typedef struct VozerInputEvent {
+    int32_t type;
+    int32_t code;          /* 1: the character; 8, 9: the key code */
+    uint8_t mouse;         /* 2, 4, 5, 6: 0 the system pointer, 1..10 raw-input mice */
+    uint8_t pad[3];
+    float x, y;            /* 2, 4, 5, 6: pointer position in the Program's coordinates */
+    int16_t button;        /* 5, 6: the button's key code (510 left, 511 right, 512 middle,
+                              or the same in the mouse's block); 4: the wheel delta */
+    int16_t pad2;
+    int32_t reserved[2];
+} VozerInputEvent;
+
+static inline VozerInputEvent vz_input_event(VozerEvent event) {
+    union {
+        VozerEvent event;
+        VozerInputEvent input;
+    } view;
+    view.event = event;
+    return view.input;
+}
 
 /* The record pointer of a VZ_EVENT_RENDER_TARGET_LOST event: words[0] holds
  * it on 32-bit builds; 64-bit builds add its high half in words[1]. */
-static inline void* vz_event_pointer(const VozerEvent* event) {
-    const uint64_t low = (uint32_t)event->words[0];
-    const uint64_t high = sizeof(void*) > 4 ? (uint64_t)(uint32_t)event->words[1] << 32 : 0;
-    return (void*)(uintptr_t)(low | high);
-}
+static inline void* vz_event_pointer(const VozerEvent* event) { return vz_event_pointer_at(event, 0); }
 
 /* The Program record: 372 bytes, laid out identically on both sides. */
 typedef struct VozerProgramRecord {
@@ -84,6 +127,7 @@ typedef VozerProgramRecord* (VZ_CDECL *VozerGetInterfaceFn)(void);
 #define VZ_PROGRAM_EXPORT_OLD "ZT_GetInterface"
 
 VZ_STATIC_ASSERT(sizeof(VozerEvent) == 32, "an event is 32 bytes");
+VZ_STATIC_ASSERT(sizeof(VozerInputEvent) == 32, "an input event is an event");
 #if VZ_LAYOUT_IS_I686
 VZ_STATIC_ASSERT(sizeof(VozerDisplayParams) == 104, "DisplayParams is 26 words");
 VZ_STATIC_ASSERT(offsetof(VozerDisplayParams, framePeriodMs) == 12, "frame period at 12");

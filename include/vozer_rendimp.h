@@ -15,14 +15,15 @@ struct VozerEngineApi;
 struct VozerRuntimeShared;
 typedef struct VozerRendImp VozerRendImp;
 
-/* The host's shader record (first fields; parameters follow). */
+/* The host's shader record, 108 bytes on i686. */
+#define VZ_SHADER_PARAMETER_COUNT 24
 typedef struct VozerShaderRecord {
-    char* name;
-    int16_t loaded;
+    char* name;                 /* owned by the host; null = free slot */
+    int16_t loaded;             /* 1 once made */
     int16_t kind;               /* 0 plain, 1 "!DOT3_DIRECTIONAL" */
-    vz_bool parametersApplied;
+    vz_bool parametersApplied;  /* cleared by the renderer when a parameter is written */
     uint8_t pad[3];
-    float parameters[16];
+    float parameters[VZ_SHADER_PARAMETER_COUNT]; /* 32-bit values written by SetShaderParam */
 } VozerShaderRecord;
 
 /* Render states understood by the renderers. */
@@ -128,6 +129,10 @@ struct VozerRendImp {
 };
 
 #if VZ_LAYOUT_IS_I686
+VZ_STATIC_ASSERT(sizeof(VozerShaderRecord) == 108, "the shader record is 108 bytes");
+VZ_STATIC_ASSERT(offsetof(VozerShaderRecord, kind) == 6, "kind at 6");
+VZ_STATIC_ASSERT(offsetof(VozerShaderRecord, parametersApplied) == 8, "parametersApplied at 8");
+VZ_STATIC_ASSERT(offsetof(VozerShaderRecord, parameters) == 12, "parameters at 12");
 VZ_STATIC_ASSERT(sizeof(VozerRendImpOps) == VZ_RENDIMP_OP_COUNT * 4, "the renderer table has 44 operations");
 #endif
 VZ_STATIC_ASSERT(sizeof(VozerRendImpOps) == VZ_RENDIMP_OP_COUNT * sizeof(void*), "44 renderer operations");

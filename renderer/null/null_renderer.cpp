@@ -198,7 +198,7 @@ vz_bool VZ_THISCALL cacheShader(R*, VozerShaderRecord*) { return 1; }
 void VZ_THISCALL unused15(R*, void*) {}
 void VZ_THISCALL setShader(R*, VozerShaderRecord*) {}
 void VZ_THISCALL setShaderParameter(R*, VozerShaderRecord* shader, int32_t index, const void* value) {
-    if (!shader || !value || index < 0 || index >= 16) return;
+    if (!shader || !value || index < 0 || index >= VZ_SHADER_PARAMETER_COUNT) return;
     std::memcpy(&shader->parameters[index], value, sizeof(float));
     shader->parametersApplied = 0;
 }

@@ -12,14 +12,9 @@
 
 #include "demo_sound.h"
 #include "vozer_api.h"
+#include "demo_text.h"
 
 #define PLAY_SECONDS 20.0f
-#define KEY_ESCAPE 27
-#define KEY_SPACE 32
-#define KEY_LEFT 37
-#define KEY_UP 38
-#define KEY_RIGHT 39
-#define KEY_DOWN 40
 #define BALLS 12
 #define TRAIL_SIZE 256
 #define BLEND_NORMAL 0
@@ -49,11 +44,13 @@ static vz_bool VZ_CDECL demoInit(void) {
     glow = zt->GetBitmap("sprites/glow");
     tile = zt->GetBitmap("sprites/tile");
     trails = zt->CreateBitmap("trails", TRAIL_SIZE, TRAIL_SIZE, 1);
+    demoTextInit(zt);
     demoSoundStart(zt);
     return 1;
 }
 
 static void VZ_CDECL demoShutdown(void) {
+    demoTextShutdown(zt);
     zt->Print("Vozer sample game ran %d frames in %.1f s.", frames, playTime);
     zt->ReleaseBitmap(trails);
     zt->ReleaseBitmap(ball);
@@ -158,6 +155,8 @@ static void VZ_CDECL demoRender(float seconds) {
     zt->DrawLine(width * 0.5f - radius, height * 0.5f, width * 0.5f + radius, height * 0.5f);
     zt->DrawLine(width * 0.5f, height * 0.5f - radius, width * 0.5f, height * 0.5f + radius);
     zt->PopTransform();
+
+    demoTextRender(zt, width, height, playTime);
 }
 
 static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {
@@ -165,12 +164,12 @@ static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {
         trailsNeedClear = 1;  /* its content is gone: start the trails afresh */
     } else if (event.type == VZ_EVENT_KEY_DOWN) {
         switch (event.words[0]) {
-        case KEY_ESCAPE: zt->Quit(); break;
-        case KEY_SPACE: additiveGlow = !additiveGlow; break;
-        case KEY_LEFT: orbitSpeed *= 0.8f; break;
-        case KEY_RIGHT: orbitSpeed *= 1.25f; break;
-        case KEY_UP: if (zoom < 3.0f) zoom *= 1.1f; break;
-        case KEY_DOWN: if (zoom > 0.4f) zoom /= 1.1f; break;
+        case VZ_KEY_ESCAPE: zt->Quit(); break;
+        case VZ_KEY_SPACE: additiveGlow = !additiveGlow; break;
+        case VZ_KEY_LEFT: orbitSpeed *= 0.8f; break;
+        case VZ_KEY_RIGHT: orbitSpeed *= 1.25f; break;
+        case VZ_KEY_UP: if (zoom < 3.0f) zoom *= 1.1f; break;
+        case VZ_KEY_DOWN: if (zoom > 0.4f) zoom /= 1.1f; break;
         default: break;
         }
     }

@@ -291,14 +291,3 @@ void DrawMesh(VozerBitmap* bitmap, const VozerVertex* vertices, int32_t vertexCo
 
 }  // namespace slots
 }  // namespace vz
-
-namespace vz::shader_slots {
-
-
-VozerShader* GetShader(const char*) { return nullptr; }
-void SetShader(VozerShader*) {}
-void SetShaderTexture(int32_t, VozerBitmap*) {}
-void SetShaderParam(VozerShader*, int32_t, const void*) {}
-void DrawBitmapShaded(VozerBitmap*, float, float, float, float) {}
-
-}  // namespace vz::shader_slots

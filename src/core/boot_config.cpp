@@ -223,10 +223,13 @@ void readVariant(const Array* variants, const std::string& variantKey, VozerProg
     const Node* node = variantKey.empty() ? nullptr : vudozar::FindNode(variants, variantKey.c_str());
     if (!node) node = vudozar::FindNode(variants, platformName.c_str());
     if (!node) {
-        a->Popup(VZ_ERROR,
-                 "No build variant found for current platform id '%s'.\n\nUse force_variant to use another "
-                 "platform for development purposes.",
-                 platformName.c_str());
+        // Fatal: the player must see why the game ends, developer mode or not.
+        char text[512];
+        std::snprintf(text, sizeof text,
+                      "No build variant found for current platform id '%s'.\n\nUse force_variant to use another "
+                      "platform for development purposes.",
+                      platformName.c_str());
+        diag::showPopup(VZ_ERROR, text);
         platform::exitProcess(-1);
     }
     boot.variantId = node->id ? node->id : "";

@@ -13,6 +13,7 @@
 #include "core/startup.h"
 #include "core/window.h"
 #include "diag/popup.h"
+#include "ext/extensions.h"
 #include "font/font_pool.h"
 #include "resources/resource_queue.h"
 
@@ -88,6 +89,7 @@ void drawPasses(float seconds) {
         api()->PushTransform(screen);
         if (program->Render) program->Render(seconds);
         resetDrawingState();
+        ext::drawAdPlaceholders();
         drawLetterbox();
         api()->PopTransform();
         drawInformationOverlay(seconds);
@@ -203,7 +205,8 @@ void reinitialise() {
         program->display.height = state.requested.height;
         program->display.windowed = state.requested.windowed;
         if (!createWindow()) {
-            api()->Popup(VZ_ERROR, "Reinitialization failed. Please restart the application.");
+            // The run ends here: the player is told whether or not developer mode is on.
+            diag::showPopup(VZ_ERROR, "Reinitialization failed. Please restart the application.");
             state.quitRequested = true;
             unlockEngineMutex(MUTEX_GFX_HW);
             return;

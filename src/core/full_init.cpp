@@ -7,6 +7,7 @@
 #include "core/frame.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
+#include "core/raw_input.h"
 #include "core/resolution.h"
 #include "state/runtime_state.h"
 #include "core/shutdown.h"
@@ -156,6 +157,7 @@ int mainLoop() {
         return 1;
     }
     loadCursors();
+    if (state.shared.program->display.multimouse) state.multimouseActive = registerRawMice();
 
     const int32_t exitAfterFrames = std::atoi(platform::environment("VOZER_EXIT_AFTER_FRAMES").c_str());
     int32_t framesRun = 0;

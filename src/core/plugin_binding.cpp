@@ -1,14 +1,49 @@
+// Finding, loading and testing the renderer, input and sound libraries. A
+// library that fails any step is unloaded again: nothing stays half-bound.
 #include "core/plugin_binding.h"
 
 #include <string>
 
 #include "api/engine_api.h"
 #include "api/threads.h"
-#include "state/runtime_state.h"
+#include "core/directx_version.h"
 #include "fs/paths.h"
 #include "platform/platform.h"
+#include "state/runtime_state.h"
 
 namespace vz {
+
+namespace {
+
+// Load the library `name` and obtain its object through `exportName`. Logs
+// the fixed texts of kind `kind` ("RendImp", "InputImp", "SoundImp") for
+// each failure. On success `library` holds the loaded library.
+void* bindLibrary(const char* kind, const char* exportName, const char* name, void*& library) {
+    VozerEngineApi* a = api();
+    library = loadPluginLibrary(name);
+    if (!library) {
+        a->Log(VZ_ERROR, "[FATAL] %s Library not found or bad (error code %d).\n", kind,
+               static_cast<int>(platform::lastErrorCode()));
+        return nullptr;
+    }
+    using GetInterface = void*(VZ_CDECL*)(void);
+    auto getInterface = reinterpret_cast<GetInterface>(platform::findSymbol(library, exportName));
+    if (!getInterface) {
+        a->Log(VZ_ERROR, "[FATAL] %s Library, no %s function exported.\n", kind, exportName);
+        platform::freeLibrary(library);
+        library = nullptr;
+        return nullptr;
+    }
+    void* object = getInterface();
+    if (!object) {
+        a->Log(VZ_ERROR, "[FATAL] %s Library, GetInterface failed.\n", kind);
+        platform::freeLibrary(library);
+        library = nullptr;
+    }
+    return object;
+}
+
+}  // namespace
 
 void* loadPluginLibrary(const char* name) {
     for (const char* folder : {"res://core/", "res://"}) {
@@ -31,33 +66,20 @@ VozerRendImp* bindRenderer() {
     VozerEngineApi* a = api();
     const char* name = rendererLibraryName();
     a->Log(VZ_SYSTEM, "Using RendImp Library: '%s': ", name);
-
-    void* library = loadPluginLibrary(name);
-    if (!library) {
-        a->Log(VZ_ERROR, "[FATAL] RendImp Library not found or bad (error code %d).\n",
-               static_cast<int>(platform::lastErrorCode()));
+    if (rendererNeedsDirectX(name) && directXTooOldFor(name, directXVersion())) {
+        a->Log(VZ_WARNING, "DirectX version not supported.\n");
         return nullptr;
     }
-    auto getInterface =
-        reinterpret_cast<VozerRendImpGetInterfaceFn>(platform::findSymbol(library, VZ_RENDIMP_EXPORT));
-    if (!getInterface) {
-        a->Log(VZ_ERROR, "[FATAL] RendImp Library, no VOZER_RendImp_GetInterface function exported.\n");
-        platform::freeLibrary(library);
-        return nullptr;
-    }
-    state.rendererLibrary = library;
-    VozerRendImp* renderer = getInterface();
-    if (!renderer) {
-        a->Log(VZ_ERROR, "[FATAL] RendImp Library, GetInterface failed.\n");
-        return nullptr;
-    }
+    void* library = nullptr;
+    auto* renderer = static_cast<VozerRendImp*>(bindLibrary("RendImp", VZ_RENDIMP_EXPORT, name, library));
+    if (!renderer) return nullptr;
     if (!renderer->ops->IsSupported(renderer)) {
         a->Log(VZ_WARNING, "RendImp is not supported on this system.\n");
         platform::freeLibrary(library);
-        state.rendererLibrary = nullptr;
         state.renderer = nullptr;
         return nullptr;
     }
+    state.rendererLibrary = library;
     a->Log(VZ_SYSTEM, "%s.\n", renderer->ops->GetName(renderer));
     return renderer;
 }
@@ -85,25 +107,9 @@ bool bindInput(const char* name) {
     VozerEngineApi* a = api();
     if (state.inputCount >= MAX_INPUTS) return false;
     a->Log(VZ_SYSTEM, "InputImp Library: '%s'\n", name);
-    void* library = loadPluginLibrary(name);
-    if (!library) {
-        a->Log(VZ_ERROR, "[FATAL] InputImp Library not found or bad (error code %d).\n",
-               static_cast<int>(platform::lastErrorCode()));
-        return false;
-    }
-    auto getInterface =
-        reinterpret_cast<VozerInputImpGetInterfaceFn>(platform::findSymbol(library, VZ_INPUTIMP_EXPORT));
-    if (!getInterface) {
-        a->Log(VZ_ERROR, "[FATAL] InputImp Library, no VOZER_InputImp_GetInterface function exported.\n");
-        platform::freeLibrary(library);
-        return false;
-    }
-    VozerInputImp* input = getInterface();
-    if (!input) {
-        // The library stays loaded, as after a renderer whose GetInterface failed.
-        a->Log(VZ_ERROR, "[FATAL] InputImp Library, GetInterface failed.\n");
-        return false;
-    }
+    void* library = nullptr;
+    auto* input = static_cast<VozerInputImp*>(bindLibrary("InputImp", VZ_INPUTIMP_EXPORT, name, library));
+    if (!input) return false;
     a->Log(VZ_SYSTEM, "InputImp Library Loaded ok.\n");
     if (!input->ops->IsSupported(input)) {
         a->Log(VZ_WARNING, "InputImp is not supported on this system.\n");
@@ -120,25 +126,10 @@ VozerSoundImp* bindSound(const char* name) {
     RuntimeState& state = rt();
     VozerEngineApi* a = api();
     a->Log(VZ_SYSTEM, "SoundImp Library: '%s'\n", name);
-    void* library = loadPluginLibrary(name);
-    if (!library) {
-        a->Log(VZ_ERROR, "[FATAL] SoundImp Library not found or bad (error code %d).\n",
-               static_cast<int>(platform::lastErrorCode()));
-        return nullptr;
-    }
-    auto getInterface =
-        reinterpret_cast<VozerSoundImpGetInterfaceFn>(platform::findSymbol(library, VZ_SOUNDIMP_EXPORT));
-    if (!getInterface) {
-        a->Log(VZ_ERROR, "[FATAL] SoundImp Library, no VOZER_SoundImp_GetInterface function exported.\n");
-        platform::freeLibrary(library);
-        return nullptr;
-    }
+    void* library = nullptr;
+    auto* sound = static_cast<VozerSoundImp*>(bindLibrary("SoundImp", VZ_SOUNDIMP_EXPORT, name, library));
+    if (!sound) return nullptr;
     state.soundLibrary = library;
-    VozerSoundImp* sound = getInterface();
-    if (!sound) {
-        a->Log(VZ_ERROR, "[FATAL] SoundImp Library, GetInterface failed.\n");
-        return nullptr;
-    }
     a->Log(VZ_SYSTEM, "SoundImp Library Loaded ok.\n");
     return sound;
 }

@@ -13,6 +13,19 @@ namespace {
 // Storage the Program fills through the newer export.
 VozerProgramRecord programStorage;
 VozerProgramRecord fallbackStorage;
+
+constexpr char PROGRAM_NOT_CREATED[] =
+    "Program library file bad: Program couldn't be created. Please download and install the application again.";
+
+// A Program library that gave no record is unloaded again.
+VozerProgramRecord* refuseProgram(const char* text) {
+    RuntimeState& state = rt();
+    diag::showPopup(VZ_ERROR, text);
+    platform::freeLibrary(state.programLibrary);
+    state.programLibrary = nullptr;
+    return nullptr;
+}
+
 }  // namespace
 
 VozerProgramRecord* bindProgram() {
@@ -30,29 +43,17 @@ VozerProgramRecord* bindProgram() {
         platform::findSymbol(state.programLibrary, VZ_PROGRAM_EXPORT_NEW));
     if (getProgramInterface) {
         if (getProgramInterface(&programStorage, VZ_INTERFACE_VERSION)) return &programStorage;
-        diag::showPopup(VZ_ERROR,
-                        "Program library file bad: Program couldn't be created. Please download and "
-                        "install the application again.");
-        return nullptr;
+        return refuseProgram(PROGRAM_NOT_CREATED);
     }
 
     auto getInterface = reinterpret_cast<VozerGetInterfaceFn>(
         platform::findSymbol(state.programLibrary, VZ_PROGRAM_EXPORT_OLD));
     if (!getInterface) {
-        diag::showPopup(VZ_ERROR,
-                        "Program library file bad: Interface not found. Please download and install "
-                        "the application again.");
-        platform::freeLibrary(state.programLibrary);
-        state.programLibrary = nullptr;
-        return nullptr;
+        return refuseProgram(
+            "Program library file bad: Interface not found. Please download and install the application again.");
     }
     VozerProgramRecord* record = getInterface();
-    if (!record) {
-        diag::showPopup(VZ_ERROR,
-                        "Program library file bad: Program couldn't be created. Please download and "
-                        "install the application again.");
-    }
-    return record;
+    return record ? record : refuseProgram(PROGRAM_NOT_CREATED);
 }
 
 void unbindProgram(bool unload) {

@@ -6,7 +6,7 @@
 namespace vz {
 
 // Load "prog.dll" and obtain its record. A missing library ends the process
-// (exit code 1) after the designed message; a bad one returns null.
+// (exit code 1) after telling the player; a bad one returns null.
 VozerProgramRecord* bindProgram();
 // Forget the Program's record and unload its library (unless `unload` is
 // false: a worker thread may still be running the Program's code).

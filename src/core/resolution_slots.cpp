@@ -1,9 +1,46 @@
-// Resolution requests from the Program. Mode switches are not offered by this
-// build yet: a request is refused, the Program keeps its current size.
+// Resolution requests from the Program (engine API slot 22). An accepted
+// request is applied between frames; a refused one leaves the screen as it is.
 #include "api/engine_api.h"
+#include "core/resolution.h"
+#include "state/runtime_state.h"
 
 namespace vz::slots {
 
-vz_bool Reinitialize(VozerDisplayParams) { return 0; }
+vz_bool Reinitialize(VozerDisplayParams params) {
+    RuntimeState& state = rt();
+    VozerEngineApi* a = api();
+    if (!state.shared.program || !state.renderer) return 0;
+    VozerDisplayParams& requested = state.requested;
+    requested = params;
+    a->Log(VZ_SYSTEM, "Attempting to reinitialize with parameters: %dx%d windowed=%d", params.width, params.height,
+           params.windowed ? 1 : 0);
+    if (requested.windowed && state.allowAllResolutions) {
+        a->Log(VZ_SYSTEM, "Allowing all resolutions.");
+        state.reinitRequested = true;
+        return 1;
+    }
+    // A request that finds no entry is refused like one whose entry does not
+    // fit: either way `requested` goes back to the mode in use.
+    if (ZTI_SelectOptimalResolution(requested.windowed != 0, false)) {
+        a->Print("Selected resolution %dx%d", requested.width, requested.height);
+        if (isResolutionSupported(requested.width, requested.height, requested.windowed != 0)) {
+            state.reinitRequested = true;
+            return 1;
+        }
+        requested.windowed = 1;
+        if (ZTI_SelectOptimalResolution(true, false) &&
+            isResolutionSupported(requested.width, requested.height, true)) {
+            state.reinitRequested = true;
+            return 1;
+        }
+    }
+    a->Log(VZ_WARNING, "Requested resolution %dx%d (windowed=%d) not available.", params.width, params.height,
+           params.windowed ? 1 : 0);
+    requested.width = state.rendererParams.width;
+    requested.height = state.rendererParams.height;
+    requested.windowed = state.rendererParams.windowed;
+    state.reinitRequested = false;
+    return 0;
+}
 
 }  // namespace vz::slots

@@ -84,7 +84,8 @@ void resetState(const std::string& commandLine) {
     RuntimeState& state = rt();
     state.shared.api = api();
     state.shared.displayInfo = &state.displayInfo;
-    state.shared.screenSize = state.screenSize;
+    // The renderer writes the back-buffer size into the device size pair.
+    state.shared.screenSize = &state.displayInfo.deviceWidth;
     state.shared.currentBlendMode = -1;
     state.shared.currentFilterMode = -1;
     state.commandLine = commandLine;

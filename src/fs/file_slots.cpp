@@ -90,6 +90,8 @@ VozerFile* OpenFile(const char* name, const char* mode) {
                      "zt->OpenFile: Illegal file name '%s'.\nValid name can start with either res://, user://, or "
                      "relative path like ('ui/').",
                      name ? name : "(null)");
+        if (name && std::strncmp(name, "https://", 8) == 0)
+            api()->Log(1, "HTTPS is not supported; only http:// URLs can be opened ('%s').\n", name);
         return nullptr;
     }
     const char* binaryMode = mapMode(mode);
@@ -118,6 +120,7 @@ VozerFile* OpenFile(const char* name, const char* mode) {
     }
     if (!inner) return nullptr;
     VozerFile* handle = makeHandle(inner);
+    if (!handle) return nullptr;
     {
         std::lock_guard<std::mutex> guard(registry().lock);
         registry().live.insert(handle);
@@ -141,42 +144,38 @@ void CloseFile(VozerFile* file) {
     } else {
         --rt().openFileHandles;
     }
-    if (!file->inner) {
-        api()->Popup(1, "CloseFile: inner file should always exist!\n");
-        delete file;
-        return;
-    }
+    if (!file->inner) api()->Popup(1, "CloseFile: inner file should always exist!\n");
     destroyHandle(file);
 }
 
 int32_t ReadFile(void* buffer, int32_t bytes, VozerFile* file) {
     if (!file || !file->inner || !buffer || bytes <= 0) return 0;
-    return file->inner->Read(buffer, bytes);
+    return innerOf(file)->Read(buffer, bytes);
 }
 
 int32_t WriteFile(const void* buffer, int32_t bytes, VozerFile* file) {
     if (!file || !file->inner || !buffer || bytes <= 0) return 0;
-    return file->inner->Write(buffer, bytes);
+    return innerOf(file)->Write(buffer, bytes);
 }
 
 void FlushFile(VozerFile* file) {
-    if (file && file->inner) file->inner->Flush();
+    if (file && file->inner) innerOf(file)->Flush();
 }
 
 int32_t TellFile(VozerFile* file) {
     if (!file || !file->inner) return 0;
-    int64_t at = file->inner->Tell();
+    int64_t at = innerOf(file)->Tell();
     return at < 0 ? -1 : at > INT32_MAX ? INT32_MAX : static_cast<int32_t>(at);
 }
 
 vz_bool SeekFile(VozerFile* file, int32_t offset, int32_t origin) {
     if (!file || !file->inner || origin < 0 || origin > 2) return 0;
-    return file->inner->Seek(offset, origin) ? 1 : 0;
+    return innerOf(file)->Seek(offset, origin) ? 1 : 0;
 }
 
 int32_t ReadFileByte(VozerFile* file) {
     uint8_t byte = 0;
-    if (!file || !file->inner || file->inner->Read(&byte, 1) != 1) return 0;
+    if (!file || !file->inner || innerOf(file)->Read(&byte, 1) != 1) return 0;
     return byte;
 }
 

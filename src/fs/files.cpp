@@ -7,6 +7,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "fs/http_client.h"
 #include "fs/pak.h"
 #include "fs/paths.h"
 #include "platform/platform.h"
@@ -88,8 +89,8 @@ struct OpenerState {
     std::mutex lock;
     std::unique_ptr<PakOpener> pak;
     std::unique_ptr<StdioOpener> stdio;
-    // [HTTP] The network layer's opener joins the chain here, last, and does
-    // not take part in relative-name lookup.
+    // Last, and not part of relative-name lookup.
+    std::unique_ptr<FileOpener> http;
     std::vector<FileOpener*> chain;
 };
 
@@ -103,7 +104,8 @@ void buildChainLocked(OpenerState& s) {
     if (!s.chain.empty()) return;
     s.pak = std::make_unique<PakOpener>();
     s.stdio = std::make_unique<StdioOpener>();
-    s.chain = {s.pak.get(), s.stdio.get()};
+    s.http = makeHttpOpener();
+    s.chain = {s.pak.get(), s.stdio.get(), s.http.get()};
     for (FileOpener* o : s.chain) o->Init();
 }
 
@@ -136,13 +138,25 @@ void shutdownFiles() {
     s.chain.clear();
     s.pak.reset();
     s.stdio.reset();
+    s.http.reset();
 }
 
 VozerFile* makeHandle(InnerFile* inner) {
     if (!inner) return nullptr;
-    auto* handle = new VozerFile;
-    handle->name = inner->Name();
+    const char* name = inner->Name();
+    size_t length = name ? std::strlen(name) : 0;
+    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    auto* handle = static_cast<VozerFile*>(std::malloc(sizeof(VozerFile)));
+    if (!copy || !handle) {
+        std::free(copy);
+        std::free(handle);
+        inner->Close();
+        return nullptr;
+    }
+    if (length) std::memcpy(copy, name, length);
+    copy[length] = 0;
     int64_t size = inner->Size();
+    handle->name = copy;
     handle->size = size < 0 ? 0u : size > static_cast<int64_t>(UINT32_MAX) ? UINT32_MAX : static_cast<uint32_t>(size);
     handle->inner = inner;
     return handle;
@@ -150,8 +164,9 @@ VozerFile* makeHandle(InnerFile* inner) {
 
 void destroyHandle(VozerFile* handle) {
     if (!handle) return;
-    if (handle->inner) handle->inner->Close();
-    delete handle;
+    if (InnerFile* inner = innerOf(handle)) inner->Close();
+    std::free(const_cast<char*>(handle->name));
+    std::free(handle);
 }
 
 bool appendToFileList(VozerFileList* list, const std::string& name) {

@@ -1,6 +1,6 @@
 // File handles over a chain of file openers: entries of pak archives, loose
-// files on disk and (later) files fetched over HTTP all look alike to the
-// runtime and the Program.
+// files on disk and files fetched over HTTP all look alike to the runtime and
+// the Program.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,7 @@
 namespace vz::fs {
 
 // What a source of bytes offers. The order of the operations is part of the
-// design shared with the opener implementations; keep it.
+// interface shared with the opener implementations; keep it.
 class InnerFile {
 public:
     // origin 0 from the start, 1 from the current position, 2 from the end.
@@ -32,7 +32,7 @@ protected:
     virtual ~InnerFile() = default;
 };
 
-// One link of the opener chain. Order of operations as above: part of the design.
+// One link of the opener chain. Order of operations as above: keep it.
 class FileOpener {
 public:
     virtual ~FileOpener() = default;
@@ -96,10 +96,14 @@ private:
 
 class PakOpener;
 
-// The chain, built on first use: PakOpener, StdioOpener (and the HTTP opener
-// when the network layer brings it).
+// The chain, built on first use: PakOpener, StdioOpener, the HTTP opener.
 std::vector<FileOpener*> openerChain();
 PakOpener& pakOpener();
+
+// The inner file behind a handle (the record is plain C, so it holds it untyped).
+inline InnerFile* innerOf(const VozerFile* handle) {
+    return handle ? static_cast<InnerFile*>(handle->inner) : nullptr;
+}
 
 // Wrap an inner file in a handle without counting it as opened by OpenFile
 // (the fuzzer and tests build handles on memory this way). Free it with
@@ -115,9 +119,3 @@ bool appendToFileList(VozerFileList* list, const std::string& name);
 
 }  // namespace vz::fs
 
-// What OpenFile hands out. The Program sees only the pointer.
-struct VozerFile {
-    std::string name;    // the name the inner file reports
-    uint32_t size = 0;   // byte size when opened
-    vz::fs::InnerFile* inner = nullptr;
-};

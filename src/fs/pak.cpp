@@ -58,7 +58,7 @@ private:
         if (remaining_ == 0) return false;
         size_t chunk = static_cast<size_t>(std::min<uint64_t>(remaining_, 64 * 1024));
         buffer_.resize(chunk);
-        int32_t got = handle_->inner->Read(buffer_.data(), static_cast<int32_t>(chunk));
+        int32_t got = innerOf(handle_)->Read(buffer_.data(), static_cast<int32_t>(chunk));
         if (got <= 0) return false;
         buffer_.resize(static_cast<size_t>(got));
         remaining_ -= static_cast<uint64_t>(got);
@@ -88,7 +88,7 @@ bool parsePak(VozerFile* handle, Pak& pak, std::string& why) {
         why = "no file";
         return false;
     }
-    InnerFile* in = handle->inner;
+    InnerFile* in = innerOf(handle);
     int64_t realSize = in->Size();
     if (realSize < 0 || realSize > static_cast<int64_t>(UINT32_MAX)) {
         why = "its size does not fit a pak";
@@ -175,7 +175,7 @@ bool parsePak(VozerFile* handle, Pak& pak, std::string& why) {
     }
     if (unusable)
         api()->Log(VZ_WARNING, "Pak '%s': %u entries with names that no path can reach (\"..\", '/', ':', '\\') were left out.\n",
-                   handle->name.c_str(), unusable);
+                   handle->name, unusable);
     pak.index.clear();
     pak.index.reserve(pak.entries.size());
     for (size_t i = 0; i < pak.entries.size(); ++i) pak.index.emplace(lowered(pak.entries[i].name.c_str()), i);
@@ -202,7 +202,7 @@ bool PakEntryFile::Seek(int64_t offset, int origin) {
     int64_t target = base + offset;
     // Like a stream: before the start is refused, past the end reads nothing.
     if (target < 0 || target > INT32_MAX) return false;
-    if (!pak_->inner->Seek(static_cast<int64_t>(offset_) + target, 0)) return false;
+    if (!innerOf(pak_)->Seek(static_cast<int64_t>(offset_) + target, 0)) return false;
     position_ = target;
     return true;
 }
@@ -213,7 +213,7 @@ int32_t PakEntryFile::Read(void* buffer, int32_t bytes) {
     if (!buffer || bytes <= 0 || position_ >= static_cast<int64_t>(size_)) return 0;
     int64_t left = static_cast<int64_t>(size_) - position_;
     int32_t want = static_cast<int32_t>(std::min<int64_t>(bytes, left));
-    int32_t got = pak_->inner->Read(buffer, want);
+    int32_t got = innerOf(pak_)->Read(buffer, want);
     if (got > 0) position_ += got;
     return got > 0 ? got : 0;
 }

@@ -49,24 +49,6 @@ int32_t nextPowerOfTwo(int32_t value) {
 
 }  // namespace
 
-void fillTransparentColours(uint32_t* pixels, int32_t width, int32_t height) {
-    if (!pixels || width <= 0 || height <= 0) return;
-    // Alpha is the fourth byte in both pixel byte orders: bits 24-31 of the word.
-    auto opaque = [](uint32_t p) { return (p >> 24) != 0; };
-    for (int32_t y = 0; y < height; ++y) {
-        uint32_t* row = pixels + static_cast<size_t>(y) * static_cast<size_t>(width);
-        for (int32_t x = 0; x < width; ++x) {
-            if (opaque(row[x])) continue;
-            uint32_t colour = row[x] & 0x00FFFFFFu;
-            if (y > 0 && opaque(row[x - width])) colour = row[x - width] & 0x00FFFFFFu;
-            if (x + 1 < width && opaque(row[x + 1])) colour = row[x + 1] & 0x00FFFFFFu;
-            if (y + 1 < height && opaque(row[x + width])) colour = row[x + width] & 0x00FFFFFFu;
-            if (x > 0 && opaque(row[x - 1])) colour = row[x - 1] & 0x00FFFFFFu;
-            row[x] = colour;
-        }
-    }
-}
-
 bool ZTI_PackBitmaps(VozerBitmap* atlas, VozerBitmap* const* sources, int32_t count) {
     VozerEngineApi* a = api();
     if (!atlas || !sources || count <= 0) {
@@ -146,7 +128,7 @@ bool ZTI_PackBitmaps(VozerBitmap* atlas, VozerBitmap* const* sources, int32_t co
         s->hw.uRight = static_cast<float>(x + w) / fw;
         s->hw.vBottom = static_cast<float>(y + h) / fh;
     });
-    fillTransparentColours(pixels, bestWidth, bestHeight);
+    fillTransparentColours(atlas);
     a->Print("Successfully packed %d bitmaps into %dx%d atlas.\n", count, bestWidth, bestHeight);
     return true;
 }

@@ -16,9 +16,4 @@ namespace vz::image {
 // renderer data (release a texture it holds before packing again).
 bool ZTI_PackBitmaps(VozerBitmap* atlas, VozerBitmap* const* sources, int32_t count);
 
-// Fully transparent pixels take the colour of their nearest opaque neighbour
-// (above, right, below, left; the later wins), keeping alpha 0, so bilinear
-// filtering at image edges does not pull in black.
-void fillTransparentColours(uint32_t* pixels, int32_t width, int32_t height);
-
 }  // namespace vz::image

@@ -15,6 +15,7 @@
 #include "api/lock_object.h"
 #include "api/threads.h"
 #include "core/program_binding.h"
+#include "font/font_pool.h"
 #include "resources/bitmap_pool.h"
 #include "state/runtime_state.h"
 
@@ -321,6 +322,7 @@ void restoreResources() {
         api()->SetBitmapFrame(bitmap, 0);
     }
     unlockEngineMutex(MUTEX_GFX_HW);
+    font::recreateAllFontAtlases();
 }
 
 void releaseAllTextures() {
@@ -335,6 +337,7 @@ void releaseAllTextures() {
         releaseTexturesNow(r, bitmap);
         unlockObject(bitmap->lock);
     }
+    font::releaseAllFontTextures();
     // Releases queued by workers are of textures of this renderer too.
     std::vector<VozerHardwareData*> releases;
     {
@@ -358,6 +361,7 @@ void clearResourceQueues() {
 
 void releaseLeakedResources(LeakedKind kind) {
     if (kind == LeakedKind::Bitmaps) releaseLeakedBitmaps();
+    if (kind == LeakedKind::Fonts) font::releaseLeakedFonts();
 }
 
 }  // namespace vz

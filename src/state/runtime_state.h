@@ -75,7 +75,14 @@ struct RuntimeState {
     int32_t targetOrientation = 8;
     float rotationTimer = 0.0f;
     float rotationDuration = 0.0f;
+    float rotationAngle = 0.0f;      // degrees, applied by the screen transform
 
+    // Autoscaling of the reference resolution onto the screen (on while
+    // boot.autoscale is set).
+    float autoscaleOffsetX = 0.0f, autoscaleOffsetY = 0.0f;  // pixels
+    float autoscaleX = 1.0f, autoscaleY = 1.0f;
+    float inverseAutoscaleX = 1.0f, inverseAutoscaleY = 1.0f; // input positions map back with these
+    bool allowAllResolutions = false; // the AllowAllResolutions extension: any windowed size is accepted
     bool multimouseActive = false;
     bool windowActive = true;
     std::atomic<bool> coreInitialised{false};
@@ -100,14 +107,12 @@ struct RuntimeState {
     std::vector<VozerBitmap*> renderTargets; // render-target stack; null = back buffer
     DrawState drawing;                       // colour, depth, transforms, vertex callbacks
     std::vector<PopupEntry> popupQueue;      // popups raised off the main thread (PRINT guards it)
-    std::vector<VozerEvent> inputQueue;      // input events waiting for the next frame (CORE_IMP guards it)
 
     std::string commandLine;
     std::string developerPathName;   // user-data folder names derived from the identity
     std::string titlePathName;
 
-    VozerDisplayInfo displayInfo{};
-    int32_t screenSize[2] = {0, 0};  // the renderer writes the back-buffer size here
+    VozerDisplayInfo displayInfo{};  // its device size is the pair the renderer writes the back-buffer size to
 
     uint32_t mainThreadId = 0;
     uint32_t startTimeMs = 0;

@@ -42,21 +42,21 @@ TEST_F(EngineApiTable, BuffersAreAllOrNothing) {
     VozerBuffer buffer{reinterpret_cast<uint8_t*>(1), 5, 6, 7};
     EXPECT_EQ(api()->CreateBuffer(&buffer, 0), &buffer);
     EXPECT_EQ(buffer.data, nullptr);
-    EXPECT_EQ(buffer.used + buffer.capacity + buffer.size, 0);
+    EXPECT_EQ(buffer.cursor + buffer.size + buffer.total, 0);
 
     EXPECT_EQ(api()->CreateBuffer(&buffer, -5), &buffer);
     EXPECT_EQ(buffer.data, nullptr);
 
     api()->CreateBuffer(&buffer, 100);
     ASSERT_NE(buffer.data, nullptr);
-    EXPECT_EQ(buffer.used, 0);
-    EXPECT_EQ(buffer.capacity, 100);
+    EXPECT_EQ(buffer.cursor, 0);
     EXPECT_EQ(buffer.size, 100);
+    EXPECT_EQ(buffer.total, 100);
     buffer.data[99] = 1;  // the whole block is ours
 
     api()->FreeBuffer(&buffer);
     EXPECT_EQ(buffer.data, nullptr);
-    EXPECT_EQ(buffer.capacity, 0);
+    EXPECT_EQ(buffer.size, 0);
     api()->FreeBuffer(nullptr);
     EXPECT_EQ(api()->CreateBuffer(nullptr, 10), nullptr);
 }

@@ -68,6 +68,7 @@ void VZ_THISCALL beginFrame(R*, int32_t pass) { note("begin " + std::to_string(p
 void VZ_THISCALL endFrame(R*) { note("end"); }
 int32_t VZ_THISCALL pixelOrder(R*) { return 1; }
 void VZ_THISCALL nothing(R*) {}
+void VZ_THISCALL setActive(R*, vz_bool active) { note("renderer active " + std::to_string(active)); }
 // What the frame's drawing-state reset and screen transform ask of any renderer.
 void VZ_THISCALL ignoreMatrix(R*, const float*) {}
 void VZ_THISCALL ignoreMode(R*, int32_t) {}
@@ -113,6 +114,7 @@ void setUpRuntime() {
     rendererOps.Init = rendererInit;
     rendererOps.Shutdown = nothing;
     rendererOps.Reinit = rendererReinit;
+    rendererOps.SetActive = setActive;
     rendererOps.GetPixelByteOrder = pixelOrder;
     rendererOps.Flush = nothing;
     rendererOps.SetWorldTransform = ignoreMatrix;

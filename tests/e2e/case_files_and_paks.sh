@@ -19,6 +19,8 @@ fi
 run_game
 expect_status 0
 expect_trace "pak-open 1" -eq 1
+expect_trace "handle-size 27" -eq 1
+expect_trace "handle-name res://content/data/hello.txt" -eq 1
 expect_trace "pak-read 27" -eq 1
 expect_trace "pak-text hello vozer, from the pak!" -eq 1
 expect_trace "seek0 vozer" -eq 1

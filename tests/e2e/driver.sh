@@ -19,8 +19,8 @@ fail() {
     failures=$((failures + 1))
 }
 
-# write_prog_xml [DEVELOPER ATTRIBUTES] [APPLICATION ATTRIBUTES]: the game's
-# boot configuration.
+# write_prog_xml [DEVELOPER ATTRIBUTES] [APPLICATION ATTRIBUTES] [VARIANT
+# ATTRIBUTES]: the game's boot configuration.
 write_prog_xml() {
     cat >"$game/prog.xml" <<XML
 <?xml version="1.0" encoding="utf-8"?>
@@ -30,7 +30,7 @@ write_prog_xml() {
     <node id="DEVELOPER" ${1:-} />
   </array>
   <array id="VARIANTS">
-    <node id="WINDOWS" renderer_implementation="gfxmod_null" />
+    <node id="WINDOWS" renderer_implementation="gfxmod_null" ${3:-} />
   </array>
 </vudozar>
 XML
@@ -52,6 +52,9 @@ use_sample() {
     cp "$VOZER_BUILD_DIR/samples/demo/prog$VOZER_LIB_SUFFIX" "$game/"
     cp -r "$VOZER_SOURCE_DIR/samples/demo/res/." "$game/"
     cp "$VOZER_BUILD_DIR/samples/demo/art.pak" "$game/" 2>/dev/null || true
+    # Its fonts and the console font are compiled at build time too.
+    cp -r "$VOZER_BUILD_DIR/fonts/demo/." "$game/"
+    cp "$VOZER_BUILD_DIR/fonts/core/console.mft" "$game/core/"
 }
 
 use_program() {
@@ -60,6 +63,9 @@ use_program() {
         sounds) program_folder="Vozer Tests/Sounds_Test" ;;
         tones) program_folder="Vozer Tests/Tones_Test" ;;
         files) program_folder="Vozer Tests/Files_Test" ;;
+        input) program_folder="Vozer Tests/Input_Test" ;;
+        net) program_folder="Vozer Tests/Net_Test" ;;
+        ext) program_folder="Vozer Tests/Extensions_Test" ;;
         *) program_folder="" ;;
     esac
     cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
@@ -131,6 +137,17 @@ expect_log() {
     [ -n "$log" ] || { fail "no log file was written"; return; }
     count=$(grep -cF -- "$1" "$log")
     [ "$count" "$2" "$3" ] || fail "log has $count lines with '$1', expected $2 $3"
+}
+
+# The folders of this run's user data (the development host keeps them below
+# VOZER_USER_ROOT, Wine below the prefix's drive) that belong to the Program.
+program_data_folders() {
+    local roots=("$VOZER_USER_ROOT")
+    if [ "$VOZER_TARGET" = win32 ]; then
+        (source "$VOZER_SOURCE_DIR/tools/lib/env.sh" && echo "$WINEPREFIX") >"$work/prefix"
+        roots+=("$(cat "$work/prefix")/drive_c")
+    fi
+    find "${roots[@]}" -type d -path "*/$program_folder" 2>/dev/null
 }
 
 show_log() {

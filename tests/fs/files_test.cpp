@@ -46,7 +46,7 @@ TEST_F(FileTest, WriteAppendReadRoundTripInBinary) {
     f = slots::OpenFile("user://save.dat", "r");
     EXPECT_EQ(slots::WriteFile("q", 1, f), 0);
     EXPECT_EQ(f->size, 9u);
-    EXPECT_EQ(f->name, "user://save.dat");
+    EXPECT_STREQ(f->name, "user://save.dat");
     slots::CloseFile(f);
     EXPECT_EQ(contents("user://missing.dat"), "<none>");
     EXPECT_TRUE(texts("Popup").empty());

@@ -33,7 +33,7 @@ TEST_F(PakTest, EntriesHideLooseFilesAndMatchWithoutCase) {
     VozerFile* f = slots::OpenFile("res://ui/a.png", "r");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->size, 8u);
-    EXPECT_EQ(f->name, "res://ui/a.png");
+    EXPECT_STREQ(f->name, "res://ui/a.png");
     // An open entry holds its own handle on the pak, besides the pak's own.
     EXPECT_EQ(rt().openFileHandles.load(), 3);
     slots::CloseFile(f);

@@ -8,6 +8,7 @@
 
 #include "../data/api_capture.h"
 #include "image/atlas_packer.h"
+#include "image/image_loader.h"
 
 namespace vz {
 namespace {
@@ -121,10 +122,13 @@ TEST(AtlasPacker, SourcesLandWhereTheirRectanglesSayAndNeverTouch) {
 
 TEST(AtlasPacker, TransparentPixelsTakeTheirNeighboursColour) {
     // Left wins over below, below over right, right over above; alpha stays 0.
+    VozerBitmap bitmap{};
     uint32_t pixels[9] = {0x00000000u, 0xFF0000AAu, 0x00000000u,   //
                           0xFF0000BBu, 0x00000000u, 0xFF0000CCu,   //
                           0x00000000u, 0xFF0000DDu, 0x00000000u};
-    image::fillTransparentColours(pixels, 3, 3);
+    bitmap.pixels = pixels;
+    bitmap.width = bitmap.height = bitmap.dataWidth = bitmap.dataHeight = 3;
+    image::fillTransparentColours(&bitmap);
     EXPECT_EQ(pixels[4], 0x000000BBu);
     EXPECT_EQ(pixels[0], 0x000000BBu);  // right (AA) then below (BB)
     EXPECT_EQ(pixels[2], 0x000000AAu);  // below (CC), then left (AA)

@@ -2,8 +2,9 @@
 # Cross-builds the third-party libraries of the Windows runtime as static
 # libraries for VOZER_WIN_ARCH (i686 by default) from Debian's own sources (same versions and patches as the
 # native build uses): zlib, libpng, libjpeg-turbo (libjpeg 6b interface),
-# FreeType (with zlib and libpng, nothing else), plus GoogleTest/GoogleMock
-# from the sources libgtest-dev ships. Installs them into
+# FreeType (with zlib and libpng, nothing else), Google Benchmark (for the
+# renderer's benchmark under Wine), plus GoogleTest/GoogleMock from the
+# sources libgtest-dev ships. Installs them into
 # $VOZER_CACHE_DIR/win32-deps/<key> and prints that prefix; does nothing when
 # the prefix is already complete.
 set -euo pipefail
@@ -129,6 +130,7 @@ jpeg_src="$(fetch libjpeg-turbo)"
 ft_src="$(fetch freetype)"
 ogg_src="$(fetch libogg)"
 vorbis_src="$(fetch libvorbis)"
+bench_src="$(fetch benchmark)"
 gtest_src=/usr/src/googletest
 [ -f "$gtest_src/CMakeLists.txt" ] || vz_die "$gtest_src missing: install libgtest-dev and libgmock-dev"
 
@@ -183,6 +185,11 @@ build libvorbis "$vorbis_src" -DCMAKE_PREFIX_PATH="$prefix" \
 
 build googletest "$gtest_src" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
 
+# Debian's source no longer reads its version from git; GIT_VERSION=0.0.0
+# makes it take the project's own.
+build benchmark "$bench_src" -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF \
+    -DBENCHMARK_ENABLE_WERROR=OFF -DBENCHMARK_ENABLE_INSTALL=ON -DBENCHMARK_INSTALL_DOCS=OFF -DGIT_VERSION=0.0.0
+
 # CMake's FindFreetype knows nothing of a static FreeType's own dependencies;
 # this wrapper (found through the toolchain file's module path) adds them.
 mkdir -p "$prefix/cmake"
@@ -212,14 +219,15 @@ for f in lib/libz.a lib/libpng16.a lib/libjpeg.a lib/libfreetype.a lib/libgtest.
          include/zlib.h include/png.h include/jpeglib.h include/jconfig.h \
          include/freetype2/ft2build.h include/gtest/gtest.h include/gmock/gmock.h \
          lib/libogg.a lib/libvorbis.a lib/libvorbisfile.a include/ogg/ogg.h include/vorbis/vorbisfile.h \
-         lib/cmake/GTest/GTestConfig.cmake cmake/FindFreetype.cmake; do
+         lib/cmake/GTest/GTestConfig.cmake cmake/FindFreetype.cmake \
+         lib/libbenchmark.a include/benchmark/benchmark.h lib/cmake/benchmark/benchmarkConfig.cmake; do
     [ -f "$prefix/$f" ] || vz_die "win32 deps incomplete: $prefix/$f missing (log: $log)"
 done
 grep -q 'define JPEG_LIB_VERSION *62' "$prefix/include/jconfig.h" \
     || vz_die "libjpeg-turbo built without the 6b interface (log: $log)"
 
 {
-    for d in "$zlib_src" "$png_src" "$jpeg_src" "$ft_src" "$ogg_src" "$vorbis_src"; do basename "$d"; done
+    for d in "$zlib_src" "$png_src" "$jpeg_src" "$ft_src" "$bench_src" "$ogg_src" "$vorbis_src"; do basename "$d"; done
     echo "googletest $(dpkg-query -W -f='${Version}' libgtest-dev 2>/dev/null || echo unknown)"
 } >"$prefix/versions.txt"
 touch "$prefix/.complete"

@@ -9,11 +9,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 x_libs=(libgl1 libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1
         libxcomposite1 libxinerama1 libxxf86vm1 libxfixes3 libgnutls30)
 packages=(
-    cmake ninja-build ccache g++ dpkg-dev bsdextrautils
+    cmake ninja-build ccache g++ dpkg-dev bsdextrautils python3
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libfreetype-dev
-    libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev fonts-dejavu-core
-    libogg-dev libvorbis-dev sox libsox-fmt-base python3
+    libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libturbojpeg0-dev fonts-dejavu-core
+    libogg-dev libvorbis-dev sox libsox-fmt-base
     clang-14 libclang-rt-14-dev
     wine wine64 wine32:i386 xvfb xauth xdotool
 )

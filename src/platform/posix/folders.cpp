@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 
@@ -90,6 +91,11 @@ bool createDirectory(const char* path, bool /*everyoneMayWrite*/) {
 bool deleteFile(const char* path) {
     if (!path || !*path || isDirectory(path)) return false;
     return ::unlink(path) == 0;
+}
+
+bool replaceFile(const char* from, const char* to) {
+    if (!from || !to || !*from || !*to) return false;
+    return ::rename(from, to) == 0;
 }
 
 bool isDirectory(const char* path) {

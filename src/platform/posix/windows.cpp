@@ -1,21 +1,47 @@
 // The headless window host of the development host: windows are tokens,
-// the desktop is a fixed size, and the single-instance check uses lock files.
+// messages come from tests (headless.h), the desktop is a fixed size, and the
+// single-instance check uses lock files.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/headless.h"
 
 namespace vz::platform {
 
 namespace {
+
 constexpr int32_t DESKTOP_WIDTH = 1920;
 constexpr int32_t DESKTOP_HEIGHT = 1080;
-int windowToken = 0;
+
+struct PostedMessage {
+    int windowSerial;
+    WindowMessage message;
+    std::string text;
+};
+
+struct HeadlessHost {
+    WindowMessageHandler handler = nullptr;
+    int tokens[2] = {};           // alternating: a new window is never the one just destroyed
+    int created = 0;
+    int serial = 0;               // posted messages carry it; a new or destroyed window changes it
+    bool hostWindow = false;
+    bool lastAnswer = false;
+    WindowRequest request;
+    std::string title;
+    std::deque<PostedMessage> queue;
+};
+
+HeadlessHost& host() {
+    static HeadlessHost h;
+    return h;
+}
 
 // One lock file per Program id in the system's temporary folder.
 std::string lockPath(const char* name) {
@@ -24,6 +50,7 @@ std::string lockPath(const char* name) {
     const char* folder = std::getenv("TMPDIR");
     return std::string(folder && *folder ? folder : P_tmpdir) + "/vozer-instance-" + safe + ".lock";
 }
+
 }  // namespace
 
 void desktopSize(int32_t& width, int32_t& height) {
@@ -31,14 +58,42 @@ void desktopSize(int32_t& width, int32_t& height) {
     height = DESKTOP_HEIGHT;
 }
 
-void* createMainWindow(const char*, int32_t width, int32_t height, bool, const WindowEvents&) {
-    if (width <= 0 || height <= 0) return nullptr;
-    return &windowToken;
+void setWindowMessageHandler(WindowMessageHandler handler) { host().handler = handler; }
+
+void* createMainWindow(const WindowRequest& request) {
+    HeadlessHost& h = host();
+    if (request.width <= 0 || request.height <= 0) return nullptr;
+    ++h.serial;
+    h.hostWindow = false;
+    h.title = request.title ? request.title : "";
+    h.request = request;
+    h.request.title = h.title.c_str();
+    return &h.tokens[h.created++ % 2];
 }
 
-void destroyMainWindow(void*) {}
+void destroyMainWindow(void*) {
+    HeadlessHost& h = host();
+    h.queue.clear();
+    ++h.serial;  // messages posted from now on are for nobody until a window exists
+}
 
-bool pumpMessages() { return true; }
+void useHostWindow(void*) {
+    HeadlessHost& h = host();
+    ++h.serial;
+    h.hostWindow = true;
+}
+
+bool pumpMessages() {
+    HeadlessHost& h = host();
+    while (!h.queue.empty()) {
+        PostedMessage posted = std::move(h.queue.front());
+        h.queue.pop_front();
+        if (posted.windowSerial != h.serial || !h.handler) continue;
+        if (posted.message.kind == WindowMessageKind::FilesDropped) posted.message.text = posted.text.c_str();
+        h.lastAnswer = h.handler(posted.message);
+    }
+    return true;
+}
 
 // An instance holds an advisory lock on its file while it runs.
 bool namedMutexExists(const char* name) {
@@ -56,4 +111,15 @@ void createNamedMutex(const char* name) {
 
 bool activateWindowWithTitle(const char*) { return false; }
 
+namespace headless {
+
+void postMessage(const WindowMessage& message, const std::string& text) {
+    host().queue.push_back(PostedMessage{host().serial, message, text});
+}
+
+bool lastAnswer() { return host().lastAnswer; }
+bool servesHostWindow() { return host().hostWindow; }
+WindowRequest lastWindowRequest() { return host().request; }
+
+}  // namespace headless
 }  // namespace vz::platform

@@ -141,6 +141,11 @@ bool deleteFile(const char* path) {
     return DeleteFileA(toBackslashes(path).c_str()) != 0;
 }
 
+bool replaceFile(const char* from, const char* to) {
+    if (!from || !to || !*from || !*to) return false;
+    return MoveFileExA(toBackslashes(from).c_str(), toBackslashes(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 bool isDirectory(const char* path) {
     if (!path || !*path) return false;
     DWORD attributes = GetFileAttributesA(toBackslashes(path).c_str());

@@ -2,28 +2,10 @@
  * of a package pak through a relative name, seeks within it from each origin,
  * writes and re-reads a save under user://, lists files and deletes one.
  * Every result goes to trace.txt as "name value". */
-#include <stdio.h>
-#include <string.h>
-
-#include "vozer_api.h"
+#include "../test_program.h"
 
 static VozerProgramRecord* program;
 static VozerEngineApi* zt;
-static FILE* trace;
-
-static void note(const char* name, const char* value) {
-    if (!trace) trace = fopen("trace.txt", "w");
-    if (trace) {
-        fprintf(trace, "%s %s\n", name, value);
-        fflush(trace);
-    }
-}
-
-static void noteInt(const char* name, int value) {
-    char text[32];
-    sprintf(text, "%d", value);
-    note(name, text);
-}
 
 static void readAt(VozerFile* file, const char* name, int offset, int origin) {
     char text[8] = {0};
@@ -39,6 +21,9 @@ static void exerciseFiles(void) {
     int i;
     noteInt("pak-open", file != NULL);
     if (file) {
+        /* A game reads the size and name straight from the handle's record. */
+        noteInt("handle-size", (int)file->size);
+        note("handle-name", file->name);
         noteInt("pak-read", zt->ReadFile(text, sizeof text - 1, file));
         note("pak-text", text);
         readAt(file, "seek0", 6, 0);    /* "vozer" */
@@ -87,14 +72,7 @@ static void VZ_CDECL filesUpdate(float seconds) {
 VZ_EXTERN_C VZ_EXPORT vz_bool VZ_CDECL ZT_GetProgramInterface(VozerProgramRecord* record, int32_t version) {
     (void)version;
     program = record;
-    record->interfaceVersion = VZ_INTERFACE_VERSION;
-    strcpy(record->id, "VozerFilesTest");
-    strcpy(record->title, "Files Test");
-    strcpy(record->version, "1.0");
-    strcpy(record->developerName, "Vozer Tests");
-    record->display.width = 640;
-    record->display.height = 480;
-    record->display.windowed = 1;
+    fillTestRecord(record, "VozerFilesTest", "Files Test");
     record->Init = filesInit;
     record->Update = filesUpdate;
     return 1;

@@ -3,6 +3,7 @@
  * run here too. */
 #include "vozer_api.h"
 #include "vozer_inputimp.h"
+#include "vozer_keys.h"
 #include "vozer_program.h"
 #include "vozer_render_types.h"
 #include "vozer_rendimp.h"
@@ -14,4 +15,4 @@
 const unsigned vozer_header_sizes[] = {
     (unsigned)sizeof(VozerEngineApi),  (unsigned)sizeof(VozerProgramRecord), (unsigned)sizeof(VozerBitmap),
     (unsigned)sizeof(VozerRendImpOps), (unsigned)sizeof(VozerSoundImpOps),   (unsigned)sizeof(VozerInputImpOps),
-    (unsigned)sizeof(VozerRuntimeShared)};
+    (unsigned)sizeof(VozerRuntimeShared), (unsigned)sizeof(VozerInputEvent), VZ_MOUSE_CODE(1, VZ_MOUSE_X)};

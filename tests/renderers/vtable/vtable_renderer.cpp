@@ -3,7 +3,9 @@
 // nothing else in its virtual table. The runtime must drive it through the
 // object's first word exactly as it drives its own table-based renderers.
 // It records the calls that matter into renderer.txt (working folder).
+// With VOZER_TEST_RENDERER=null its export gives no object.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "vozer_api.h"
@@ -97,6 +99,8 @@ private:
 
 extern "C" VZ_EXPORT VozerRendImp* VZ_CDECL VOZER_RendImp_GetInterface(void) {
     static VtableRenderer renderer;
+    const char* mode = std::getenv("VOZER_TEST_RENDERER");
+    if (mode && std::strcmp(mode, "null") == 0) return nullptr;
     // The object's first word is its virtual-table pointer: the operation table.
     return reinterpret_cast<VozerRendImp*>(&renderer);
 }

@@ -1,0 +1,24 @@
+// The installed DirectX version, which decides whether a Direct3D renderer
+// library may be bound.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace vz {
+
+// ((major x 256) + minor) x 256 + letter, the letter counting from 1 for 'a'
+// (any case) and 0 when there is none: 9.0c is 0x90003, 8.1 is 0x80100.
+int32_t encodeDirectXVersion(const platform::DirectXVersion& version);
+// Ask the diagnostics provider, else the system files; logs what was found.
+// 0 when DirectX is missing or neither source could be read.
+int32_t directXVersion();
+// Whether a renderer library of that name cannot run on `version`: "d3d9" in
+// the name needs 9.0 or later, "d3d8" 8.0 or later, and "d3d10" (checked
+// first) a version number of at least 0x100000.
+bool directXTooOldFor(const char* rendererName, int32_t version);
+// Whether the renderer's name calls for the DirectX test at all.
+bool rendererNeedsDirectX(const char* rendererName);
+
+}  // namespace vz

@@ -1,0 +1,195 @@
+// Glyph images rasterised from outline fonts through FreeType, and the set of
+// characters an outline font is generated for.
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+#include "api/engine_api.h"
+#include "data/vudozar.h"
+#include "font/font_file.h"
+#include "font/font_generate.h"
+#include "font/text_decode.h"
+#include "state/features.h"
+
+namespace vz::font {
+
+namespace {
+
+// Characters every outline font gets besides those its texts use: printable
+// ASCII, so that numbers, names and messages always draw.
+constexpr int32_t ALWAYS_FIRST = 32;
+constexpr int32_t ALWAYS_LAST = 126;
+constexpr int32_t CODE_LIMIT = 65536;
+// Pixel sizes outside this range are refused as absurd: nothing smaller
+// draws, nothing larger fits an atlas page.
+constexpr int32_t MIN_PIXEL_SIZE = 1;
+constexpr int32_t MAX_PIXEL_SIZE = 512;
+
+constexpr int32_t IDEOGRAPHIC_FULL_STOP = 0x3002;
+constexpr int32_t FULLWIDTH_COMMA = 0xFF0C;
+
+struct FreeTypeSession {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    ~FreeTypeSession() {
+        if (face) FT_Done_Face(face);
+        if (library) FT_Done_FreeType(library);
+    }
+};
+
+// The coverage bitmap of the glyph slot as white pixels whose alpha is the
+// coverage (white is the same word in both pixel byte orders).
+bool copyCoverage(const FT_Bitmap& source, VozerBitmap& image) {
+    const auto width = static_cast<int32_t>(source.width);
+    const auto height = static_cast<int32_t>(source.rows);
+    if (width <= 0 || height <= 0) return true;
+    auto* pixels = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * static_cast<size_t>(width) * height));
+    if (!pixels) return false;
+    for (int32_t y = 0; y < height; ++y) {
+        const unsigned char* row = source.buffer + static_cast<ptrdiff_t>(y) * source.pitch;
+        for (int32_t x = 0; x < width; ++x) {
+            uint32_t alpha;
+            if (source.pixel_mode == FT_PIXEL_MODE_MONO)
+                alpha = (row[x >> 3] & (0x80 >> (x & 7))) ? 255u : 0u;
+            else
+                alpha = row[x];
+            pixels[static_cast<size_t>(y) * width + x] = (alpha << 24) | 0x00FFFFFFu;
+        }
+    }
+    image.pixels = pixels;
+    image.width = image.dataWidth = width;
+    image.height = image.dataHeight = height;
+    image.flags |= VZ_BITMAP_HAS_ALPHA;
+    return true;
+}
+
+void addText(const char* text, std::set<int32_t>& codes, const char* stringsPath) {
+    std::vector<int32_t> decoded;
+    if (!decodeUtf8Strict(text, decoded)) {
+        api()->Log(2, "error converting %s\n", text);
+        return;
+    }
+    for (int32_t code : decoded) {
+        if (code >= CODE_LIMIT) {
+            api()->Popup(1, "UTF32 %d out of range in ZTI_CreateFontGlyphsArrayFromStrings in translation '%s'\n",
+                         code, stringsPath ? stringsPath : "");
+            continue;
+        }
+        codes.insert(code);
+    }
+}
+
+}  // namespace
+
+bool collectGlyphCodes(const vudozar::Array* additional, const char* stringsPath, std::vector<int32_t>& out) {
+    std::set<int32_t> codes;
+    for (int32_t c = ALWAYS_FIRST; c <= ALWAYS_LAST; ++c) codes.insert(c);
+    if (stringsPath && *stringsPath) {
+        VozerFile* probe = api()->OpenFile(stringsPath, "rb");
+        if (!probe) {
+            api()->Popup(1, "Unable to find font language strings xml source file %s\n", stringsPath);
+            return false;
+        }
+        api()->CloseFile(probe);
+        const vudozar::Array* strings = vudozar::FindArray(vudozar::GetDatabase(stringsPath), "STRINGS");
+        for (int i = 0; i < vudozar::GetNodeCount(strings); ++i) {
+            const vudozar::Node* row = vudozar::GetNodeAt(strings, i);
+            const char* from = vudozar::GetValue(row, "from");
+            if (!from) from = row->id;
+            if (from) addText(from, codes, stringsPath);
+            if (const char* to = vudozar::GetValue(row, "to")) addText(to, codes, stringsPath);
+        }
+    }
+    for (int i = 0; i < vudozar::GetNodeCount(additional); ++i) {
+        const vudozar::Node* row = vudozar::GetNodeAt(additional, i);
+        if (row->id) addText(row->id, codes, stringsPath);
+    }
+    codes.erase(0);
+    out.assign(codes.begin(), codes.end());
+    return true;
+}
+
+bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t size, const char* ttfName,
+                                    int32_t sizePx, const char* style) {
+    VozerEngineApi* a = api();
+    if (!font || !ttf) return false;
+    if (sizePx < MIN_PIXEL_SIZE || sizePx > MAX_PIXEL_SIZE) {
+        a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF: pixel size %d for '%s' is invalid. Use %d to %d.\n", sizePx,
+                 ttfName, MIN_PIXEL_SIZE, MAX_PIXEL_SIZE);
+        return false;
+    }
+    FreeTypeSession ft;
+    FT_Error error = FT_Init_FreeType(&ft.library);
+    if (error) {
+        a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_Init_FreeType error %d\n", error);
+        return false;
+    }
+    error = FT_New_Memory_Face(ft.library, ttf, static_cast<FT_Long>(size), 0, &ft.face);
+    if (error) {
+        a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_New_Face error %d. Does the font file and path '%s' exist?\n",
+                 error, ttfName);
+        return false;
+    }
+    error = FT_Select_Charmap(ft.face, FT_ENCODING_UNICODE);
+    if (error) {
+        a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_Select_Charmap error %d\n", error);
+        return false;
+    }
+    error = FT_Set_Pixel_Sizes(ft.face, 0, static_cast<FT_UInt>(sizePx));
+    if (error) a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_Set_Pixel_Sizes error %d\n", error);
+    FT_Set_Transform(ft.face, nullptr, nullptr);
+
+    // The style flags alone change no pixel; a face that is not already bold
+    // or italic gets its outlines emboldened or slanted, which is what asking
+    // for the style means.
+    const std::string styleText = style ? style : "";
+    const bool bold = listHasToken(styleText, "BOLD");
+    const bool italic = listHasToken(styleText, "ITALIC");
+    const bool synthBold = bold && !(ft.face->style_flags & FT_STYLE_FLAG_BOLD);
+    const bool synthItalic = italic && !(ft.face->style_flags & FT_STYLE_FLAG_ITALIC);
+    if (bold) ft.face->style_flags |= FT_STYLE_FLAG_BOLD;
+    if (italic) ft.face->style_flags |= FT_STYLE_FLAG_ITALIC;
+
+    const int16_t extraSpace = static_cast<int16_t>(static_cast<double>(sizePx) * 0.4);
+    for (int32_t i = 0; i < font->glyphCount; ++i) {
+        FontGlyph& g = font->glyphs[i];
+        const bool synthesise = synthBold || synthItalic;
+        error = FT_Load_Char(ft.face, static_cast<FT_ULong>(g.code), synthesise ? FT_LOAD_NO_BITMAP : FT_LOAD_RENDER);
+        if (!error && synthesise && ft.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
+            if (synthItalic) FT_GlyphSlot_Oblique(ft.face->glyph);
+            if (synthBold) FT_GlyphSlot_Embolden(ft.face->glyph);
+        }
+        if (!error && ft.face->glyph->format != FT_GLYPH_FORMAT_BITMAP)
+            error = FT_Render_Glyph(ft.face->glyph, FT_RENDER_MODE_NORMAL);
+        if (error) {
+            a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_Load_Char unicode %d error %d\n", g.code, error);
+            continue;
+        }
+        const FT_GlyphSlot slot = ft.face->glyph;
+        if (!copyCoverage(slot->bitmap, g.bitmap)) return false;
+        g.xOffset = 0;
+        g.yOffset = static_cast<int16_t>(sizePx - slot->bitmap_top);
+        g.advance = static_cast<int16_t>(g.bitmap.pixels ? g.bitmap.width : 0);
+        if (g.code == 32) g.advance = extraSpace;
+        if (g.code == IDEOGRAPHIC_FULL_STOP || g.code == FULLWIDTH_COMMA) g.advance += extraSpace;
+    }
+    return true;
+}
+
+bool ZTI_CreateFontGlyphBitmapsFromTTF(VozerFont* font, const char* ttfPath, int32_t sizePx, const char* style) {
+    std::vector<uint8_t> bytes;
+    const ReadResult read = readWholeFile(ttfPath, bytes);
+    if (read != ReadResult::Ok || bytes.empty()) {
+        api()->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_New_Face error %d. Does the font file and path '%s' exist?\n",
+                     read == ReadResult::TooLarge ? -1 : 1, ttfPath ? ttfPath : "");
+        return false;
+    }
+    return createGlyphBitmapsFromTTFBytes(font, bytes.data(), bytes.size(), ttfPath, sizePx, style);
+}
+
+}  // namespace vz::font
