@@ -65,7 +65,7 @@ void finishGlyphImages(VozerFont* font) {
         // would give every clear pixel the colour it already has.
         bool oneColour = true;
         for (size_t p = 1; p < count && oneColour; ++p) oneColour = ((b.pixels[p] ^ b.pixels[0]) & 0x00FFFFFFu) == 0;
-        if (!oneColour) image::fillTransparentColours(b.pixels, stride, b.dataHeight > 0 ? b.dataHeight : b.height);
+        if (!oneColour) image::fillTransparentColours(&b);
         for (size_t p = 0; p < count; ++p)
             if ((b.pixels[p] >> 24) <= FAINT_ALPHA) b.pixels[p] &= 0x00FFFFFFu;
     }
@@ -219,7 +219,7 @@ bool parseBitmapGlyphs(VozerFont* font, VozerBitmap* image, const vudozar::Array
         return false;
     }
     const int32_t width = image->width, height = image->height, stride = dataWidthOf(*image);
-    image::fillTransparentColours(image->pixels, stride, image->dataHeight > 0 ? image->dataHeight : height);
+    image::fillTransparentColours(image);
     auto ink = [&](int32_t x, int32_t y) {
         return (image->pixels[static_cast<size_t>(y) * stride + x] >> 24) != 0;
     };

@@ -62,10 +62,10 @@ int32_t descriptionInt(const vudozar::Node* node, const char* key, int32_t curre
 
 bool downloadAndDecode(VozerBitmap* bitmap, const char* url) {
     VozerBuffer response{};
-    api()->HttpRequest("GET", url, nullptr, nullptr, 0, &response, nullptr);
+    const int32_t status = api()->HttpRequest(VZ_HTTP_GET, url, nullptr, nullptr, 0, &response, nullptr);
     bool decoded = false;
-    if (response.data && response.used > 0) {
-        decoded = image::decodeImage(bitmap, response.data, static_cast<size_t>(response.used),
+    if (status == VZ_HTTP_OK && response.data && response.size > 0) {
+        decoded = image::decodeImage(bitmap, response.data, static_cast<size_t>(response.size),
                                      image::formatOfPath(url), url);
     }
     api()->FreeBuffer(&response);
