@@ -10,6 +10,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "demo_sound.h"
 #include "vozer_api.h"
 #include "demo_animation.h"
 #include "demo_text.h"
@@ -46,6 +47,7 @@ static vz_bool VZ_CDECL demoInit(void) {
     trails = zt->CreateBitmap("trails", TRAIL_SIZE, TRAIL_SIZE, 1);
     demoTextInit(zt);
     demoAnimationInit(zt);
+    demoSoundStart(zt);
     return 1;
 }
 
@@ -58,6 +60,7 @@ static void VZ_CDECL demoShutdown(void) {
     zt->ReleaseBitmap(star);
     zt->ReleaseBitmap(glow);
     zt->ReleaseBitmap(tile);
+    demoSoundStop(zt);
 }
 
 static void VZ_CDECL demoUpdate(float seconds) {
@@ -174,6 +177,7 @@ static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {
         default: break;
         }
     }
+    demoSoundEvent(zt, &event, program->display.width);
     return 0;
 }
 
