@@ -10,6 +10,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "demo_sound.h"
 #include "vozer_api.h"
 #include "demo_text.h"
 
@@ -44,6 +45,7 @@ static vz_bool VZ_CDECL demoInit(void) {
     tile = zt->GetBitmap("sprites/tile");
     trails = zt->CreateBitmap("trails", TRAIL_SIZE, TRAIL_SIZE, 1);
     demoTextInit(zt);
+    demoSoundStart(zt);
     return 1;
 }
 
@@ -55,6 +57,7 @@ static void VZ_CDECL demoShutdown(void) {
     zt->ReleaseBitmap(star);
     zt->ReleaseBitmap(glow);
     zt->ReleaseBitmap(tile);
+    demoSoundStop(zt);
 }
 
 static void VZ_CDECL demoUpdate(float seconds) {
@@ -170,6 +173,7 @@ static int32_t VZ_CDECL demoOnEvent(VozerEvent event) {
         default: break;
         }
     }
+    demoSoundEvent(zt, &event, program->display.width);
     return 0;
 }
 

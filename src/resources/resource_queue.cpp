@@ -359,8 +359,6 @@ void clearResourceQueues() {
     q.uploads.clear();
 }
 
-void reloadSounds() {}
-
 void releaseLeakedResources(LeakedKind kind) {
     if (kind == LeakedKind::Bitmaps) releaseLeakedBitmaps();
     if (kind == LeakedKind::Fonts) font::releaseLeakedFonts();

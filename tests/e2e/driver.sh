@@ -60,6 +60,8 @@ use_sample() {
 use_program() {
     case "$1" in
         workers) program_folder="Vozer Tests/Workers_Test" ;;
+        sounds) program_folder="Vozer Tests/Sounds_Test" ;;
+        tones) program_folder="Vozer Tests/Tones_Test" ;;
         files) program_folder="Vozer Tests/Files_Test" ;;
         input) program_folder="Vozer Tests/Input_Test" ;;
         net) program_folder="Vozer Tests/Net_Test" ;;

@@ -128,6 +128,8 @@ zlib_src="$(fetch zlib)"
 png_src="$(fetch libpng1.6)"
 jpeg_src="$(fetch libjpeg-turbo)"
 ft_src="$(fetch freetype)"
+ogg_src="$(fetch libogg)"
+vorbis_src="$(fetch libvorbis)"
 bench_src="$(fetch benchmark)"
 gtest_src=/usr/src/googletest
 [ -f "$gtest_src/CMakeLists.txt" ] || vz_die "$gtest_src missing: install libgtest-dev and libgmock-dev"
@@ -176,6 +178,11 @@ build freetype "$ft_src" "${with_zlib[@]}" "${with_png[@]}" \
     -DFT_REQUIRE_ZLIB=ON -DFT_REQUIRE_PNG=ON \
     -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
 
+build libogg "$ogg_src" -DBUILD_TESTING=OFF -DINSTALL_DOCS=OFF -DINSTALL_PKG_CONFIG_MODULE=OFF
+
+build libvorbis "$vorbis_src" -DCMAKE_PREFIX_PATH="$prefix" \
+    -DOGG_INCLUDE_DIR="$prefix/include" -DOGG_LIBRARY="$prefix/lib/libogg.a" -DBUILD_TESTING=OFF
+
 build googletest "$gtest_src" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
 
 # Debian's source no longer reads its version from git; GIT_VERSION=0.0.0
@@ -211,6 +218,7 @@ for f in lib/libz.a lib/libpng16.a lib/libjpeg.a lib/libfreetype.a lib/libgtest.
          lib/libgtest_main.a lib/libgmock.a lib/libgmock_main.a \
          include/zlib.h include/png.h include/jpeglib.h include/jconfig.h \
          include/freetype2/ft2build.h include/gtest/gtest.h include/gmock/gmock.h \
+         lib/libogg.a lib/libvorbis.a lib/libvorbisfile.a include/ogg/ogg.h include/vorbis/vorbisfile.h \
          lib/cmake/GTest/GTestConfig.cmake cmake/FindFreetype.cmake \
          lib/libbenchmark.a include/benchmark/benchmark.h lib/cmake/benchmark/benchmarkConfig.cmake; do
     [ -f "$prefix/$f" ] || vz_die "win32 deps incomplete: $prefix/$f missing (log: $log)"
@@ -219,7 +227,7 @@ grep -q 'define JPEG_LIB_VERSION *62' "$prefix/include/jconfig.h" \
     || vz_die "libjpeg-turbo built without the 6b interface (log: $log)"
 
 {
-    for d in "$zlib_src" "$png_src" "$jpeg_src" "$ft_src" "$bench_src"; do basename "$d"; done
+    for d in "$zlib_src" "$png_src" "$jpeg_src" "$ft_src" "$bench_src" "$ogg_src" "$vorbis_src"; do basename "$d"; done
     echo "googletest $(dpkg-query -W -f='${Version}' libgtest-dev 2>/dev/null || echo unknown)"
 } >"$prefix/versions.txt"
 touch "$prefix/.complete"

@@ -13,6 +13,7 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libfreetype-dev
     libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libturbojpeg0-dev fonts-dejavu-core
+    libogg-dev libvorbis-dev sox libsox-fmt-base
     clang-14 libclang-rt-14-dev
     wine wine64 wine32:i386 xvfb xauth xdotool
 )
