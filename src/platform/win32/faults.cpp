@@ -15,9 +15,21 @@ struct Guard {
 #if defined(__i386__)
     // Frame-based handlers registered by the abandoned call would be left on
     // the thread's handler chain, pointing into the stack it no longer owns.
-    EXCEPTION_REGISTRATION_RECORD* chain = nullptr;
+    void* chain = nullptr;
 #endif
 };
+
+#if defined(__i386__)
+// The head of the thread's frame-based handler chain: the first word of its
+// information block (fs:0), read directly (NtCurrentTeb trips GCC's bounds
+// checks).
+void* handlerChain() {
+    void* chain;
+    __asm__ volatile("movl %%fs:0, %0" : "=r"(chain));
+    return chain;
+}
+void setHandlerChain(void* chain) { __asm__ volatile("movl %0, %%fs:0" : : "r"(chain) : "memory"); }
+#endif
 
 Guard& guard() {
     static Guard theGuard;
@@ -53,7 +65,7 @@ bool callSurvivingFaults(void (*call)(void* argument), void* argument) {
     Guard& g = guard();
     g.thread = GetCurrentThreadId();
 #if defined(__i386__)
-    g.chain = reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+    g.chain = handlerChain();
 #endif
     void* volatile handler = AddVectoredExceptionHandler(1, &onFault);
     bool faulted = false;
@@ -63,7 +75,7 @@ bool callSurvivingFaults(void (*call)(void* argument), void* argument) {
     } else {
         faulted = true;
 #if defined(__i386__)
-        reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList = g.chain;
+        setHandlerChain(g.chain);
 #endif
     }
     g.active = false;
