@@ -1,16 +1,58 @@
 #include "core/shutdown.h"
 
+#include "api/draw_state.h"
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
-#include "state/runtime_state.h"
 #include "core/window.h"
 #include "diag/log.h"
 #include "fs/paths.h"
+#include "platform/platform.h"
 #include "resources/resource_queue.h"
+#include "resources/usage_report.h"
+#include "state/runtime_state.h"
 
 namespace vz {
+
+namespace {
+
+void callProgramShutdown(void* entry) { reinterpret_cast<void(VZ_CDECL*)(void)>(entry)(); }
+
+// The Program's Shutdown runs once and only after its Init succeeded. A fault
+// inside it must not cost the leak report, the plug-ins' own shutdowns and the
+// end of the log, so the runtime goes on without it. False when it faulted.
+bool shutDownProgram() {
+    RuntimeState& state = rt();
+    VozerProgramRecord* program = state.shared.program;
+    const bool initialised = state.programInitialised;
+    state.programInitialised = false;
+    if (!initialised || !program || !program->Shutdown) return true;
+    if (platform::callSurvivingFaults(&callProgramShutdown, reinterpret_cast<void*>(program->Shutdown))) return true;
+    api()->Log(VZ_ERROR, "Program crashed in its Shutdown; releasing its resources without it.");
+    return false;
+}
+
+// A Program that quits while drawing into a bitmap leaves the renderer on it;
+// the bitmap must not be released (or the renderer stopped) under a bound target.
+void returnToScreen() {
+    if (currentRenderTarget()) api()->SetRenderTarget(nullptr);
+    for (VozerBitmap*& entry : rt().renderTargets) entry = nullptr;
+}
+
+// A bound renderer that is not ready (its device lost, a restart that failed
+// halfway) is not asked for single releases, so records freed for good would
+// take their textures' handles with them. At exit every texture goes back
+// first; the records then hold none.
+void returnTexturesOfAnUnreadyRenderer() {
+    RuntimeState& state = rt();
+    if (!state.renderer || state.rendererReady) return;
+    EngineLock gfx(MUTEX_GFX_HW);
+    EngineLock pool(MUTEX_GET_BITMAP);
+    releaseAllTextures();
+}
+
+}  // namespace
 
 void shutdownRenderer() {
     RuntimeState& state = rt();
@@ -29,6 +71,7 @@ void shutdown() {
     RuntimeState& state = rt();
     VozerEngineApi* a = api();
     if (!a->Log) return;
+    state.shuttingDown = true;
     a->Log(VZ_SYSTEM, "VOZER Shutdown.");
     a->Quit();
 
@@ -38,9 +81,12 @@ void shutdown() {
     // the process ends instead of being pulled from under it.
     const bool workersLeft = !waitForThreads();
 
-    VozerProgramRecord* program = state.shared.program;
-    if (state.programInitialised && program && program->Shutdown) program->Shutdown();
-    state.programInitialised = false;
+    // After a fault the Program's own code is not run again, not even the
+    // unload's destructors: the process end takes its library away.
+    const bool programSound = shutDownProgram();
+    removeUsageReportHooks();
+    returnToScreen();
+    returnTexturesOfAnUnreadyRenderer();
 
     releaseLeakedResources(LeakedKind::Bitmaps);
     a->Log(VZ_INFO, "Releasing Input Implementations.");
@@ -55,11 +101,14 @@ void shutdown() {
     unbindSound();
 
     shutdownRenderer();
+    // Uploads queued by workers are of records released above; releases
+    // queued for a renderer that is gone have nobody left to serve them.
+    clearResourceQueues();
     unbindRenderer();
     destroyWindow();
 
     state.inputCount = 0;
-    if (!state.fatalExit) unbindProgram(!workersLeft);
+    if (!state.fatalExit) unbindProgram(!workersLeft && programSound);
 
     a->Print("Closing File Openers...");
     fs::shutdownFiles();

@@ -16,6 +16,7 @@
 #include "fs/paths.h"
 #include "image/image_loader.h"
 #include "platform/platform.h"
+#include "resources/usage_report.h"
 
 namespace vz {
 
@@ -200,6 +201,7 @@ bool preInitialise(void* hostWindow) {
         a->Log(VZ_ERROR, "VOZER Image Loader unable to initialize.");
         return false;
     }
+    installUsageReportHooks();
     return true;
 }
 

@@ -18,7 +18,8 @@ struct ServiceHooks {
     // "ListResourceUsage": the resource usage report.
     void (*listResourceUsage)() = nullptr;
     // "RefreshMemUsageEstimates": fill the five memory estimates (bytes) that
-    // go to engine values 2001-2005; false when they cannot be computed.
+    // go to engine values 2001-2005 (GPU, GPU without padding, total, system,
+    // sounds: resources/usage_report.h); false when they cannot be computed.
     bool (*estimateMemoryUsage)(float estimates[5]) = nullptr;
     // "RawInput"/"Refresh": register the raw-input mice again.
     bool (*registerRawMice)() = nullptr;

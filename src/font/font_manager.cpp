@@ -191,22 +191,6 @@ void releaseAllFontTextures() {
         if (p.slots[i].name) releaseFontTextures(&p.slots[i]);
 }
 
-void releaseLeakedFonts() {
-    FontPool& p = pool();
-    const bool counting = countingOn();
-    for (int32_t i = 0; i < p.count; ++i) {
-        VozerFont* font = &p.slots[i];
-        if (!font->name) continue;
-        if (counting) {
-            if (font->refCount == 0) continue;
-            api()->Log(1, "Font '%s' Reference count %d at exit, releasing...", font->name, font->refCount);
-            font->refCount = 1;
-            font->flags &= static_cast<uint8_t>(~FONT_COUNTED_BY_GETFONT);
-        }
-        slots::ReleaseFont(font);
-    }
-}
-
 void resetFontPool() {
     FontPool& p = pool();
     for (VozerFont& font : p.slots)

@@ -63,6 +63,12 @@ int messageBox(const char* text, const char* caption, BoxIcon icon, BoxButtons b
 bool popupsAreLogged();
 
 [[noreturn]] void exitProcess(int code);
+// Run `call(argument)` and come back even when it faults (an access
+// violation, a division by zero, an illegal instruction): false then. The
+// call's work is abandoned where it stood (its locks stay taken, its memory
+// and destructors are left), so this is only for a last call into a library
+// that is about to be left for good. Main thread; calls do not nest.
+bool callSurvivingFaults(void (*call)(void* argument), void* argument);
 // Value of an environment variable, empty when unset.
 std::string environment(const char* name);
 

@@ -269,23 +269,6 @@ void freeBitmapFrames(VozerBitmap* bitmap) {
     }
 }
 
-void releaseLeakedBitmaps() {
-    VozerBitmap* records = bitmapRecords();
-    const bool counting = referenceCountingOn();
-    for (int32_t i = 0; i < pool().highWater; ++i) {
-        VozerBitmap* bitmap = &records[i];
-        if (!bitmap->name) continue;
-        if (counting) {
-            if (bitmap->refCount == 0) continue;
-            api()->Log(VZ_WARNING, "Bitmap '%s' Reference count %d at exit, releasing...", bitmap->name,
-                       bitmap->refCount);
-            bitmap->refCount = 1;
-            bitmap->flags &= static_cast<uint8_t>(~VZ_BITMAP_COUNTED);
-        }
-        api()->ReleaseBitmap(bitmap);
-    }
-}
-
 void clearBitmapPool() {
     clearResourceQueues();
     VozerBitmap* records = bitmapRecords();

@@ -141,6 +141,7 @@ bool isQueuedForUpload(const VozerBitmap* bitmap) {
 bool regainRenderer() {
     RuntimeState& state = rt();
     if (state.renderer) return true;
+    if (state.shuttingDown) return false;  // the releases at exit would each wait in vain
     api()->Print("Renderer implementation lost, trying to regain...\n");
     for (int attempt = 1; attempt <= REGAIN_TRIES; ++attempt) {
         unlockEngineMutex(MUTEX_GFX_HW);
@@ -357,11 +358,6 @@ void clearResourceQueues() {
     q.releases.clear();
     q.fonts.clear();
     q.uploads.clear();
-}
-
-void releaseLeakedResources(LeakedKind kind) {
-    if (kind == LeakedKind::Bitmaps) releaseLeakedBitmaps();
-    if (kind == LeakedKind::Fonts) font::releaseLeakedFonts();
 }
 
 }  // namespace vz

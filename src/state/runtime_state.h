@@ -68,6 +68,8 @@ struct RuntimeState {
     bool reinitRequested = false;
     bool hostWindow = false;
     bool fatalExit = false;
+    // Set when shutdown begins: nothing will bring a lost renderer back now.
+    std::atomic<bool> shuttingDown{false};
 
     // Orientation (resolution and autoscaling own the meaning).
     int32_t allowedOrientations = 12;
