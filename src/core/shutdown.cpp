@@ -6,6 +6,7 @@
 #include "core/program_binding.h"
 #include "state/runtime_state.h"
 #include "core/window.h"
+#include "diag/console.h"
 #include "diag/log.h"
 #include "fs/paths.h"
 #include "resources/resource_queue.h"
@@ -47,6 +48,7 @@ void shutdown() {
     for (int i = 0; i < state.inputCount; ++i) state.inputs[i]->ops->Shutdown(state.inputs[i]);
     a->Log(VZ_INFO, "Releasing sounds.");
     releaseLeakedResources(LeakedKind::Sounds);
+    diag::shutdownConsole();
     a->Log(VZ_INFO, "Releasing fonts.");
     releaseLeakedResources(LeakedKind::Fonts);
 
