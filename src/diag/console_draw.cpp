@@ -153,6 +153,7 @@ void drawLogLine(const LogLine& line, const Frame& f, float y, const std::string
 // Newest at the bottom, starting `scroll` matching lines up, until the top.
 void drawLogLines(const std::deque<LogLine>& lines, const Frame& f, const std::string& filter, int32_t scroll) {
     std::string scratch;
+    api()->SetAlpha(f.s);  // the caret leaves its blinking alpha behind
     float y = f.panel - 2.0f * f.lineHeight - 4.0f;
     int32_t skip = scroll;
     for (auto it = lines.rbegin(); it != lines.rend() && y + f.lineHeight > 0.0f; ++it) {
