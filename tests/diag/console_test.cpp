@@ -8,6 +8,7 @@
 #include "core/input.h"
 #include "diag/console.h"
 #include "diag/console_internal.h"
+#include "diag/dev_overlays.h"
 #include "diag_fixture.h"
 #include "ext/extensions.h"
 #include "font/font_pool.h"
@@ -112,7 +113,8 @@ protected:
     static void useFakeExtensions() { api()->CallExtension = &fakeExtension; }
 
     // Draws one frame of the console and returns its text rows, top first.
-    static std::vector<std::string> drawnRows(std::vector<std::vector<uint32_t>>* colours = nullptr) {
+    static std::vector<std::string> drawnRows(std::vector<std::vector<uint32_t>>* colours = nullptr,
+                                              void (*draw)() = &diag::DrawConsole) {
         canvas() = Canvas{};
         VozerEngineApi* a = api();
         a->DrawBitmap = [](VozerBitmap* b, float x, float y) {
@@ -125,7 +127,7 @@ protected:
             canvas().colour = (static_cast<uint32_t>(r * 255.0f + 0.5f) << 16) |
                               (static_cast<uint32_t>(g * 255.0f + 0.5f) << 8) | static_cast<uint32_t>(b * 255.0f + 0.5f);
         };
-        diag::DrawConsole();
+        draw();
         VozerFont* font = diag::consoleFont();
         std::map<float, std::vector<const Drawn*>> rows;
         for (const Drawn& d : canvas().glyphs) rows[d.y].push_back(&d);
@@ -350,6 +352,44 @@ TEST_F(ConsoleTest, WithoutTheLogThereIsNoConsole) {
     diag::ToggleConsole();
     EXPECT_FALSE(diag::consoleOpen());
     EXPECT_FALSE(diag::ConsoleHandleEvent(VozerEvent{VZ_EVENT_CHAR, {'x'}}));
+}
+
+int usageReports = 0;
+void drawOverlaysOfOneFrame() { diag::drawDeveloperOverlays(0.016f); }
+
+TEST_F(ConsoleTest, DeveloperOverlaysFollowTheirKeysInTheConsoleFont) {
+    std::strcpy(program.title, "Overlay Game");
+    ext::serviceHooks().listResourceUsage = [] { ++usageReports; };
+    usageReports = 0;
+    EXPECT_TRUE(drawnRows(nullptr, &drawOverlaysOfOneFrame).empty()) << "no key, no overlay";
+
+    slots::SetKeyState(VZ_KEY_F1 + 5, VZ_KEY_HELD);
+    std::string all;
+    for (const std::string& row : drawnRows(nullptr, &drawOverlaysOfOneFrame)) all += row + "\n";
+    for (const char* line : {"Device Info:", "Free resolution", "Boot Settings:", "Not autoscaling", "Program:",
+                             "Current size 800x600", "Title: Overlay Game", "System:", "Transform Stack index -1"})
+        EXPECT_NE(all.find(line), std::string::npos) << line << " missing from:\n" << all;
+    slots::SetKeyState(VZ_KEY_F1 + 5, 0);
+
+    slots::SetKeyState(VZ_KEY_F1 + 2, VZ_KEY_HELD);
+    const std::vector<std::string> graph = drawnRows(nullptr, &drawOverlaysOfOneFrame);
+    ASSERT_FALSE(graph.empty());
+    EXPECT_EQ(graph.front(), "High: 16ms");
+    slots::SetKeyState(VZ_KEY_F1 + 2, 0);
+
+    // F4 acts once per press, however long it is held.
+    slots::SetKeyState(VZ_KEY_F1 + 3, VZ_KEY_HELD | VZ_KEY_WENT_DOWN);
+    for (int i = 0; i < 3; ++i) diag::drawDeveloperOverlays(0.016f);
+    slots::SetKeyState(VZ_KEY_F1 + 3, 0);
+    diag::drawDeveloperOverlays(0.016f);
+    slots::SetKeyState(VZ_KEY_F1 + 3, VZ_KEY_HELD);
+    diag::drawDeveloperOverlays(0.016f);
+    EXPECT_EQ(usageReports, 2);
+    ext::serviceHooks().listResourceUsage = nullptr;
+
+    rt().boot.developerMode = false;
+    slots::SetKeyState(VZ_KEY_F1 + 5, VZ_KEY_HELD);
+    EXPECT_TRUE(drawnRows(nullptr, &drawOverlaysOfOneFrame).empty()) << "F6 is a developer key";
 }
 
 TEST(ConsoleFilterTest, HighlightEscapesMarkupAndStopsAtTheLineLimit) {
