@@ -12,6 +12,8 @@
 #include "core/shutdown.h"
 #include "core/startup.h"
 #include "core/window.h"
+#include "diag/console.h"
+#include "diag/dev_overlays.h"
 #include "diag/popup.h"
 #include "ext/extensions.h"
 #include "font/font_pool.h"
@@ -93,6 +95,7 @@ void drawPasses(float seconds) {
         drawLetterbox();
         api()->PopTransform();
         drawInformationOverlay(seconds);
+        diag::drawDeveloperOverlays(seconds);
     }
 }
 
@@ -150,6 +153,7 @@ void runFrame(int32_t deltaMs) {
         state.sound->ops->FrameBegin(state.sound);
         advanceOrientation(seconds);
         if (delta > 0 && program->Update) program->Update(seconds);
+        diag::UpdateConsole(seconds);
         drawPasses(seconds);
         state.sound->ops->FrameEnd(state.sound);
         state.renderer->ops->EndFrame(state.renderer);

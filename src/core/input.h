@@ -47,6 +47,9 @@ void lastPointerPosition(float& x, float& y);
 
 // Forget queued events and key and axis state (after a mode change).
 void clearInputState();
+// A key's state without consuming its "went down" bit (the runtime's own
+// overlays read keys the Program also polls).
+uint32_t peekKeyState(int32_t code);
 // Zero the key state and value tables.
 void clearKeyState();
 

@@ -38,6 +38,10 @@ void clearKeyState() {
     }
 }
 
+uint32_t peekKeyState(int32_t key) {
+    return inRange(key) ? tables().states[key].load(std::memory_order_relaxed) : 0;
+}
+
 namespace slots {
 
 // Reading a key consumes its "went down" bit, so a press is seen once.

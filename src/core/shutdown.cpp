@@ -6,6 +6,7 @@
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
 #include "core/window.h"
+#include "diag/console.h"
 #include "diag/log.h"
 #include "fs/paths.h"
 #include "platform/platform.h"
@@ -93,6 +94,7 @@ void shutdown() {
     for (int i = 0; i < state.inputCount; ++i) state.inputs[i]->ops->Shutdown(state.inputs[i]);
     a->Log(VZ_INFO, "Releasing sounds.");
     releaseLeakedResources(LeakedKind::Sounds);
+    diag::shutdownConsole();
     a->Log(VZ_INFO, "Releasing fonts.");
     releaseLeakedResources(LeakedKind::Fonts);
 

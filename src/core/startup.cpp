@@ -11,6 +11,7 @@
 #include "core/program_binding.h"
 #include "core/resolution.h"
 #include "state/runtime_state.h"
+#include "diag/console.h"
 #include "diag/log.h"
 #include "diag/popup.h"
 #include "fs/paths.h"
@@ -180,6 +181,7 @@ bool preInitialise(void* hostWindow) {
     platform::desktopSize(state.displayInfo.desktopWidth, state.displayInfo.desktopHeight);
 
     diag::startLogFile();
+    diag::startConsole();
     a->Log(VZ_SYSTEM, "Logging Verbose Level set to %d.", state.boot.verboseLevel);
     // The configuration was read before the log existed; say what it chose.
     if (!state.boot.variantId.empty()) a->Log(VZ_SYSTEM, "Build variant '%s'.", state.boot.variantId.c_str());

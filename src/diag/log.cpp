@@ -14,6 +14,8 @@
 #include "api/lock_object.h"
 #include "api/threads.h"
 #include "state/runtime_state.h"
+#include "diag/console.h"
+#include "diag/dev_overlays.h"
 #include "diag/log_internal.h"
 #include "platform/platform.h"
 
@@ -196,6 +198,8 @@ void resetDiagnostics() {
         s.writingFile = false;
     }
     resetPopups();
+    resetConsole();
+    resetDeveloperOverlays();
 }
 
 int32_t minimumLogLevel() { return state().minLevel.load(std::memory_order_relaxed); }
@@ -226,6 +230,8 @@ std::vector<LogLine> logLinesSnapshot() {
     EngineLock lock(MUTEX_PRINT);
     return std::vector<LogLine>(state().lines.begin(), state().lines.end());
 }
+
+const std::deque<LogLine>& lockedLogLines() { return state().lines; }
 
 int32_t consoleToggleKey() { return state().consoleToggleKey; }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,11 @@ int32_t logLevelCount(int32_t level);
 int32_t logLineCounter();
 // A copy of the in-memory lines, oldest first (takes PRINT).
 std::vector<LogLine> logLinesSnapshot();
+// The in-memory lines themselves, oldest first, for a reader that holds PRINT
+// for as long as it looks at them (the console reads the few it shows without
+// copying the rest). Numbers run without gaps from the first line on; an
+// overflow marker (number 0) may stand before them.
+const std::deque<LogLine>& lockedLogLines();
 // The console's toggle key, copied from the boot settings when the log started.
 int32_t consoleToggleKey();
 

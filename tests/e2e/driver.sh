@@ -67,6 +67,7 @@ use_program() {
         net) program_folder="Vozer Tests/Net_Test" ;;
         ext) program_folder="Vozer Tests/Extensions_Test" ;;
         leaks) program_folder="Vozer Tests/Leaks_Test" ;;
+        console) program_folder="Vozer Tests/Console_Test" ;;
         *) program_folder="" ;;
     esac
     cp "$VOZER_BUILD_DIR/testprogs/$1/prog$VOZER_LIB_SUFFIX" "$game/"
