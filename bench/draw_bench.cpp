@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "api/engine_api.h"
+#include "compare.h"
 #include "state/runtime_state.h"
 
 namespace {
@@ -96,7 +97,6 @@ void BM_PlainLoop(benchmark::State& state) {
     vz::api()->PopTransform();
 }
 BENCHMARK(BM_PlainLoop);
+VOZER_COMPARE(BM_DrawBitmapEx, BM_PlainLoop, "goal: at most 1.5x");
 
 }  // namespace
-
-BENCHMARK_MAIN();
