@@ -68,9 +68,11 @@ struct ThreadsState {
     std::atomic<int32_t> liveThreads{0};
 };
 
+// Never destroyed: threads still running while the process exits may look up
+// their record after static destructors have run.
 ThreadsState& state() {
-    static ThreadsState s;
-    return s;
+    static ThreadsState* s = new ThreadsState;
+    return *s;
 }
 
 const char* const ENGINE_MUTEX_NAMES[ENGINE_MUTEX_COUNT] = {

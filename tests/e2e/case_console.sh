@@ -90,7 +90,8 @@ xdotool key Up Up Up Return
 wait_count "command one" 2
 # A word on the input line filters the view; the frame shows it at exit.
 xdotool type --delay 40 "apple"
-sleep 1
+# Nothing tells when the last letter was drawn; a busy machine needs the time.
+sleep 2
 touch "$game/quit.txt"
 for _ in $(seq 150); do [ -s "$work/status" ] && break; sleep 0.1; done
 status=$(cat "$work/status" 2>/dev/null || echo none)

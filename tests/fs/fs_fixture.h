@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ inline std::vector<Captured>& captured() {
 inline void record(const char* slot, int level, const char* format, va_list args) {
     char text[8192];
     std::vsnprintf(text, sizeof text, format, args);
+    static std::mutex lock;  // worker threads of a test report too
+    std::lock_guard<std::mutex> hold(lock);
     captured().push_back(Captured{slot, level, text});
 }
 
