@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "api/engine_api.h"
+#include "state/runtime_state.h"
 
 namespace vz {
 
@@ -14,26 +15,31 @@ int32_t encodeDirectXVersion(const platform::DirectXVersion& version) {
     return ((version.major & 0xFF) * 256 + (version.minor & 0xFF)) * 256 + letterNumber;
 }
 
+// Asking the diagnostics provider can take seconds, so a run asks once; the
+// answer is logged each time a renderer binding needs it (the first binding
+// may come before the log file is open).
 int32_t directXVersion() {
-    platform::DirectXVersion version;
-    const bool found = platform::directXVersionFromDiagnostics(version) || platform::directXVersionFromFiles(version);
-    VozerEngineApi* a = api();
-    if (!found) {
-        a->Log(VZ_SYSTEM, "Unknown version of DirectX installed");
-        return 0;
+    RuntimeState& state = rt();
+    if (state.directXVersion < 0) {
+        platform::DirectXVersion version;
+        const bool found =
+            platform::directXVersionFromDiagnostics(version) || platform::directXVersionFromFiles(version);
+        const int32_t number = found ? encodeDirectXVersion(version) : 0;
+        char text[64];
+        if (!found)
+            std::snprintf(text, sizeof text, "Unknown version of DirectX installed");
+        else if (number == 0)
+            std::snprintf(text, sizeof text, "DirectX not installed (%X)", number);
+        else if (number & 0xFF)
+            std::snprintf(text, sizeof text, "DirectX %d.%d%c installed (%X)", version.major, version.minor,
+                          version.letter, number);
+        else
+            std::snprintf(text, sizeof text, "DirectX %d.%d installed (%X)", version.major, version.minor, number);
+        state.directXVersion = number;
+        state.directXReport = text;
     }
-    const int32_t number = encodeDirectXVersion(version);
-    if (number == 0) {
-        a->Log(VZ_SYSTEM, "DirectX not installed (%X)", number);
-        return 0;
-    }
-    char text[32];
-    if (number & 0xFF)
-        std::snprintf(text, sizeof text, "%d.%d%c", version.major, version.minor, version.letter);
-    else
-        std::snprintf(text, sizeof text, "%d.%d", version.major, version.minor);
-    a->Log(VZ_SYSTEM, "DirectX %s installed (%X)", text, number);
-    return number;
+    api()->Log(VZ_SYSTEM, "%s", state.directXReport.c_str());
+    return state.directXVersion;
 }
 
 bool rendererNeedsDirectX(const char* rendererName) {

@@ -86,9 +86,11 @@ struct RuntimeState {
     float inverseAutoscaleX = 1.0f, inverseAutoscaleY = 1.0f; // input positions map back with these
     bool allowAllResolutions = false; // the AllowAllResolutions extension: any windowed size is accepted
     bool multimouseActive = false;
-    // The installed DirectX version (encoded), read once per run: asking the
-    // diagnostics provider can take seconds. -1 until a renderer asks.
+    // The installed DirectX version (encoded) and its log line, read once per
+    // run: asking the diagnostics provider can take seconds. -1 until a
+    // renderer asks.
     int32_t directXVersion = -1;
+    std::string directXReport;
     bool windowActive = true;
     std::atomic<bool> coreInitialised{false};
     std::atomic<bool> rendererReady{false};

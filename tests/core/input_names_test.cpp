@@ -73,6 +73,17 @@ protected:
     }
 };
 
+// The provider is slow to answer, so a run asks it once: a retried binding
+// gets the same answer (and logs it again) even if the machine changed since.
+TEST_F(DirectXRefusal, ARunAsksForTheVersionOnce) {
+    EXPECT_EQ(bind("gfxmod_d3d9.dll", "8.1"), nullptr);
+    setenv("VOZER_DIRECTX_VERSION", "9.0c", 1);
+    test::recorder().logs.clear();
+    EXPECT_EQ(bindRenderer(), nullptr);
+    EXPECT_TRUE(logged("3: DirectX 8.1 installed (80100)"));
+    EXPECT_TRUE(logged("1: DirectX version not supported.\n"));
+}
+
 TEST_F(DirectXRefusal, Direct3DRenderersNeedTheirDirectX) {
     const struct {
         const char* renderer;
