@@ -73,7 +73,15 @@ window=$(xdotool search --name "^Console Test$" 2>/dev/null | head -n 1)
 xdotool mousemove --window "$window" 300 200
 sleep 0.3
 
-xdotool key Tab
+# The first key may reach Wine before the window has taken the focus: press
+# the toggle again while the console has not opened.
+for _ in 1 2 3; do
+    xdotool key Tab
+    for _ in $(seq 30); do has_line "console 1" "$game/trace.txt" && break; sleep 0.1; done
+    has_line "console 1" "$game/trace.txt" && break
+    xdotool mousemove --window "$window" 310 210
+    sleep 0.5
+done
 wait_trace "console 1"
 xdotool type --delay 40 "one"
 xdotool key Return
