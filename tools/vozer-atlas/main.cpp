@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,83 +22,9 @@
 #include "image/bitmap_sequence.h"
 #include "image/image_loader.h"
 #include "state/runtime_state.h"
+#include "tool_api.h"
 
 namespace {
-
-bool failed = false;
-bool verbose = false;
-
-int32_t report(int32_t level, const char* format, va_list args) {
-    char text[4096];
-    std::vsnprintf(text, sizeof text, format ? format : "", args);
-    size_t length = std::strlen(text);
-    while (length && text[length - 1] == '\n') text[--length] = '\0';
-    if (!length) return 0;
-    std::fprintf(stderr, "vozer-atlas: %s%s\n", level >= VZ_WARNING ? "warning: " : "", text);
-    return static_cast<int32_t>(length);
-}
-int32_t VZ_CDECL toolPrint(const char* format, ...) {
-    if (!verbose) return 0;
-    va_list args;
-    va_start(args, format);
-    const int32_t n = report(0, format, args);
-    va_end(args);
-    return n;
-}
-int32_t VZ_CDECL toolLog(int32_t level, const char* format, ...) {
-    if (level < VZ_WARNING && !verbose) return 0;
-    va_list args;
-    va_start(args, format);
-    const int32_t n = report(level, format, args);
-    va_end(args);
-    return n;
-}
-int32_t VZ_CDECL toolPopup(int32_t level, const char* format, ...) {
-    failed = true;
-    va_list args;
-    va_start(args, format);
-    const int32_t n = report(level < VZ_WARNING ? VZ_WARNING : level, format, args);
-    va_end(args);
-    return n;
-}
-
-// Files are the operating system's, named as given on the command line.
-std::FILE* stream(VozerFile* file) { return reinterpret_cast<std::FILE*>(file); }
-VozerFile* VZ_CDECL toolOpenFile(const char* name, const char* mode) {
-    if (!name || !mode) return nullptr;
-    return reinterpret_cast<VozerFile*>(std::fopen(name, mode[0] == 'w' ? "wb" : "rb"));
-}
-void VZ_CDECL toolCloseFile(VozerFile* file) {
-    if (file) std::fclose(stream(file));
-}
-int32_t VZ_CDECL toolReadFile(void* buffer, int32_t bytes, VozerFile* file) {
-    if (!file || !buffer || bytes <= 0) return 0;
-    return static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(bytes), stream(file)));
-}
-int32_t VZ_CDECL toolWriteFile(const void* buffer, int32_t bytes, VozerFile* file) {
-    if (!file || !buffer || bytes <= 0) return 0;
-    return static_cast<int32_t>(std::fwrite(buffer, 1, static_cast<size_t>(bytes), stream(file)));
-}
-vz_bool VZ_CDECL toolSeekFile(VozerFile* file, int32_t offset, int32_t origin) {
-    const int whence = origin == 1 ? SEEK_CUR : origin == 2 ? SEEK_END : SEEK_SET;
-    return file && std::fseek(stream(file), offset, whence) == 0 ? 1 : 0;
-}
-int32_t VZ_CDECL toolTellFile(VozerFile* file) { return file ? static_cast<int32_t>(std::ftell(stream(file))) : 0; }
-
-void installToolApi() {
-    vz::fillEngineApi();
-    VozerEngineApi* a = vz::api();
-    a->Print = &toolPrint;
-    a->Log = &toolLog;
-    a->Popup = &toolPopup;
-    a->OpenFile = &toolOpenFile;
-    a->CloseFile = &toolCloseFile;
-    a->ReadFile = &toolReadFile;
-    a->WriteFile = &toolWriteFile;
-    a->SeekFile = a->SeekFile40 = &toolSeekFile;
-    a->TellFile = a->TellFile41 = &toolTellFile;
-    vz::rt().pixelByteOrder = 0;
-}
 
 int usage() {
     std::fprintf(stderr,
@@ -186,13 +111,13 @@ int printInfo(const char* path) {
                     used * 100.0 / (static_cast<double>(atlas->width) * atlas->height));
     }
     vz::image::freeSequence(&sequence);
-    return failed ? 1 : 0;
+    return vz::tool::failed() ? 1 : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    installToolApi();
+    vz::tool::installToolApi("vozer-atlas");
     bool frames = false, keepRepeats = false;
     float fps = 30.0f;
     std::vector<std::string> args;
@@ -201,7 +126,7 @@ int main(int argc, char** argv) {
         if (arg == "--info" && i + 1 < argc && argc == 3) return printInfo(argv[i + 1]);
         if (arg == "--frames") frames = true;
         else if (arg == "--keep-repeats") keepRepeats = true;
-        else if (arg == "--verbose") verbose = true;
+        else if (arg == "--verbose") vz::tool::setVerbose(true);
         else if (arg == "--fps" && i + 1 < argc) {
             fps = std::strtof(argv[++i], nullptr);
             if (!(fps > 0.0f && fps <= 1000.0f)) return usage();
@@ -222,7 +147,7 @@ int main(int argc, char** argv) {
     } else {
         loaded = loadFolder(&sequence, source);
     }
-    if (!loaded || failed) {
+    if (!loaded || vz::tool::failed()) {
         vz::image::freeSequence(&sequence);
         return 1;
     }
@@ -231,6 +156,6 @@ int main(int argc, char** argv) {
     vz::rt().shared.atlasPacking = frames ? 0 : 1;
     const bool saved = vz::image::ZTI_SaveBitmapSequence(&sequence, output.c_str());
     vz::image::freeSequence(&sequence);
-    if (!saved || failed) return 1;
+    if (!saved || vz::tool::failed()) return 1;
     return printInfo(output.c_str());
 }
