@@ -6,17 +6,20 @@ namespace vz {
 
 namespace {
 alignas(RuntimeState) unsigned char storage[sizeof(RuntimeState)];
-RuntimeState* instance = nullptr;
 }  // namespace
 
-RuntimeState& rt() {
-    if (!instance) instance = new (storage) RuntimeState();
-    return *instance;
+namespace detail {
+RuntimeState* runtimeRecord = nullptr;
+
+RuntimeState& createRuntimeRecord() {
+    if (!runtimeRecord) runtimeRecord = new (storage) RuntimeState();
+    return *runtimeRecord;
 }
+}  // namespace detail
 
 void resetRuntimeState() {
-    if (instance) instance->~RuntimeState();
-    instance = new (storage) RuntimeState();
+    if (detail::runtimeRecord) detail::runtimeRecord->~RuntimeState();
+    detail::runtimeRecord = new (storage) RuntimeState();
 }
 
 }  // namespace vz

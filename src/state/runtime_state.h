@@ -137,8 +137,17 @@ struct RuntimeState {
     void* inputLibraries[MAX_INPUTS] = {};
 };
 
-// The one runtime record.
-RuntimeState& rt();
+namespace detail {
+extern RuntimeState* runtimeRecord;
+RuntimeState& createRuntimeRecord();
+}  // namespace detail
+
+// The one runtime record, made on first use. Inline: every drawing slot asks
+// for it, thousands of times a frame.
+inline RuntimeState& rt() {
+    RuntimeState* record = detail::runtimeRecord;
+    return record ? *record : detail::createRuntimeRecord();
+}
 
 // Put the record back to its pre-initialisation defaults (used at start-up and by tests).
 void resetRuntimeState();
