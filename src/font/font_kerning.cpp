@@ -13,76 +13,90 @@ namespace vz::font {
 namespace {
 
 constexpr int32_t KERN_SANITY_LIMIT = 120;
-// A gap no pair of rows can reach: rows without ink, or outside the image.
+// The gap of a row without ink (or outside the image): no sum with it can
+// come below the cap of a pair, so such rows never decide. Gaps of real ink
+// are kept below it; they only reach it in glyphs some 16,000 pixels wide,
+// whose kerning is far past what a file can hold anyway. Two of them still
+// add up within int16_t.
 constexpr int16_t NO_INK = 0x3FFF;
-constexpr int32_t LANES = 8;
+constexpr int16_t MAX_GAP = NO_INK - 1;
+
+// Eight rows or glyphs at a time as one vector add and minimum (GCC's vector
+// extension; scalar code where the target has no vectors).
+typedef int16_t Lanes __attribute__((vector_size(16)));
+constexpr int32_t LANES = static_cast<int32_t>(sizeof(Lanes) / sizeof(int16_t));
+// Four pixel words, and their indices or comparison results.
+typedef uint32_t Words __attribute__((vector_size(16)));
+typedef int32_t Indices __attribute__((vector_size(16)));
+constexpr int32_t WORDS = static_cast<int32_t>(sizeof(Words) / sizeof(uint32_t));
+// Eight kerning entries.
+typedef int8_t Bytes __attribute__((vector_size(LANES)));
 
 bool excludedFromKerning(int32_t code) { return code == 32 || code == 45 || code == 95; }
 
-// The smallest alpha byte that counts as ink for `threshold`.
+bool hasImage(const FontGlyph& g) { return g.bitmap.pixels && g.bitmap.width > 0 && g.bitmap.height > 0; }
+
+// The smallest alpha byte that counts as ink for `threshold` (256: none does).
 int32_t inkAlpha(float threshold) {
     int32_t a = 0;
     while (a < 256 && static_cast<float>(a) / 255.0f < threshold) ++a;
     return a;
 }
 
-// Per row of a band of rows shared by every glyph of the font (row 0 is
-// yOffset `top`): transparent pixels before the first ink from the left and
-// from the right, NO_INK where the glyph has no ink or no row. Rows outside
-// either image can never bring a pair closer than the cap, so only rows
-// where both glyphs have ink decide, and over a shared band that is a plain
-// element-wise sum and minimum.
-struct InkProfile {
-    int32_t width = 0;  // 0: no image
-    std::vector<int16_t> left, right;
-};
-
-InkProfile profileOf(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows) {
-    InkProfile p;
-    const VozerBitmap& b = g.bitmap;
-    p.left.assign(static_cast<size_t>(rows), NO_INK);
-    p.right.assign(static_cast<size_t>(rows), NO_INK);
-    if (!b.pixels || b.width <= 0 || b.height <= 0) return p;
-    p.width = b.width;
-    const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
-    const uint32_t minWord = static_cast<uint32_t>(minAlpha) << 24;
-    for (int32_t y = 0; y < b.height; ++y) {
-        const int32_t row = g.yOffset + y - top;
-        if (row < 0 || row >= rows) continue;
-        const uint32_t* pixels = b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);
-        int32_t x = 0;
-        while (x < b.width && (pixels[x] & 0xFF000000u) < minWord) ++x;
-        if (x == b.width) continue;
-        int32_t r = 0;
-        while ((pixels[b.width - 1 - r] & 0xFF000000u) < minWord) ++r;
-        p.left[static_cast<size_t>(row)] = static_cast<int16_t>(std::min<int32_t>(x, NO_INK));
-        p.right[static_cast<size_t>(row)] = static_cast<int16_t>(std::min<int32_t>(r, NO_INK));
+// The first and the last ink pixel of a row of `width` pixels (first =
+// width when there is none). Four pixels at a time, without a branch per
+// pixel: where the ink starts differs from row to row, and a loop that
+// stops there mispredicts on nearly every row.
+void inkSpan(const uint32_t* pixels, int32_t width, uint32_t inkWord, int32_t& first, int32_t& last) {
+    Indices lowest, highest, index;
+    Words ink;
+    for (int32_t k = 0; k < WORDS; ++k) lowest[k] = width, highest[k] = -1, index[k] = k, ink[k] = inkWord;
+    int32_t x = 0;
+    for (; x + WORDS <= width; x += WORDS, index += WORDS) {
+        Words w;
+        std::memcpy(&w, pixels + x, sizeof w);
+        const Indices isInk = w >= ink;
+        lowest = (isInk & (index < lowest)) ? index : lowest;
+        highest = isInk ? index : highest;
     }
-    return p;
+    first = width, last = -1;
+    for (int32_t k = 0; k < WORDS; ++k) first = std::min(first, lowest[k]), last = std::max(last, highest[k]);
+    for (; x < width; ++x) {
+        const bool isInk = pixels[x] >= inkWord;
+        first = isInk && x < first ? x : first;
+        last = isInk ? x : last;
+    }
 }
 
-// -(the smallest sum of facing gaps over the rows, at most the narrower
-// width less one).
-int32_t kernProfiles(const InkProfile& l, const InkProfile& r) {
-    if (l.width <= 0 || r.width <= 0) return 0;
-    const int32_t m = std::min(l.width, r.width) - 1;
-    const int16_t* a = l.right.data();
-    const int16_t* b = r.left.data();
-    const size_t rows = l.right.size();
-    int32_t best = m;
-    // Eight rows at a time as one vector add and minimum (GCC's vector
-    // extension; scalar code where the target has no vectors).
-    typedef int16_t Rows8 __attribute__((vector_size(16)));
-    Rows8 low = {NO_INK, NO_INK, NO_INK, NO_INK, NO_INK, NO_INK, NO_INK, NO_INK};
-    for (size_t i = 0; i + LANES <= rows; i += LANES) {
-        Rows8 x, y;
-        std::memcpy(&x, a + i, sizeof x);
-        std::memcpy(&y, b + i, sizeof y);
-        const Rows8 sum = x + y;
-        low = sum < low ? sum : low;
+// For every row of `g` that has ink and lies in the band of `rows` rows
+// starting at yOffset `top`: visit(band row, clear pixels before the first
+// ink from the left, the same from the right).
+template <typename Visit>
+void scanInkRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows, Visit visit) {
+    const VozerBitmap& b = g.bitmap;
+    if (!hasImage(g) || minAlpha > 255) return;
+    const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
+    // Alpha is the top byte of the pixel word: the word is at least this
+    // exactly when the alpha is at least minAlpha, whatever the colour.
+    const uint32_t inkWord = static_cast<uint32_t>(minAlpha) << 24;
+    const int32_t firstRow = std::max(0, top - g.yOffset);
+    const int32_t endRow = std::min(b.height, top + rows - g.yOffset);
+    for (int32_t y = firstRow; y < endRow; ++y) {
+        int32_t first = 0, last = 0;
+        inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, first, last);
+        if (last < 0) continue;
+        visit(g.yOffset + y - top, static_cast<int16_t>(std::min<int32_t>(first, MAX_GAP)),
+              static_cast<int16_t>(std::min<int32_t>(b.width - 1 - last, MAX_GAP)));
     }
-    for (int32_t k = 0; k < LANES; ++k) best = std::min<int32_t>(best, low[k]);
-    return -std::max(best, 0);
+}
+
+// The kern of a pair whose closest facing ink on any row is `closest`
+// pixels apart (NO_INK or more: no row where both have ink): the right
+// glyph moves left by that much, but never by more than the narrower image
+// less one pixel.
+int32_t kernOf(int32_t leftWidth, int32_t rightWidth, int32_t closest) {
+    const int32_t cap = std::min(leftWidth, rightWidth) - 1;
+    return -std::max(std::min(cap, closest), 0);
 }
 
 // The band of rows that covers every glyph image.
@@ -92,13 +106,62 @@ void rowBand(const VozerFont* font, int32_t& top, int32_t& rows) {
     bool any = false;
     for (int32_t i = 0; i < font->glyphCount; ++i) {
         const FontGlyph& g = font->glyphs[i];
-        if (!g.bitmap.pixels || g.bitmap.width <= 0 || g.bitmap.height <= 0) continue;
+        if (!hasImage(g)) continue;
         top = any ? std::min(top, static_cast<int32_t>(g.yOffset)) : g.yOffset;
         bottom = any ? std::max(bottom, g.yOffset + g.bitmap.height) : g.yOffset + g.bitmap.height;
         any = true;
     }
     rows = any ? bottom - top : 0;
-    rows = (rows + LANES - 1) / LANES * LANES;
+}
+
+// The ink of every glyph that kerns, laid out so that kerning one right
+// glyph against all left glyphs is one vector add and minimum per row where
+// the right glyph has ink. Columns are glyph indices 0..columns-1, which
+// hold every glyph that kerns (generated fonts are sorted by code, so the
+// glyphs past KERN_CODE_LIMIT trail). A glyph that kerns with nothing or has
+// no image has width 0 there, which makes its kern 0 whatever the gaps say.
+struct InkTable {
+    int32_t columns = 0;
+    int32_t vectors = 0;      // Lanes per band row
+    std::vector<Lanes> width;  // image widths, by column
+    // Band row r, columns 8v..8v+7: the clear pixels right of the ink
+    // (NO_INK for rows without ink).
+    std::vector<Lanes> rightGaps;
+    // Per column, from leftStart[c] to leftStart[c + 1]: the band rows where
+    // that glyph has ink, and its clear pixels left of the ink.
+    std::vector<int32_t> leftStart;
+    std::vector<int32_t> leftRow;
+    std::vector<int16_t> leftGap;
+};
+
+// Every lane NO_INK. (Vectors are not passed by value: the i686 build has no
+// vector registers to pass them in.)
+void setNoInk(Lanes& lanes) {
+    for (int32_t k = 0; k < LANES; ++k) lanes[k] = NO_INK;
+}
+
+// How far (0 or more) right glyph `j` moves towards every column, as lanes.
+void kernRow(const InkTable& table, int32_t j, Lanes* kern) {
+    Lanes none;
+    setNoInk(none);
+    for (int32_t v = 0; v < table.vectors; ++v) kern[v] = none;
+    for (int32_t k = table.leftStart[static_cast<size_t>(j)]; k < table.leftStart[static_cast<size_t>(j) + 1]; ++k) {
+        const Lanes* gaps =
+            table.rightGaps.data() + static_cast<size_t>(table.leftRow[static_cast<size_t>(k)]) * table.vectors;
+        const int16_t gap = table.leftGap[static_cast<size_t>(k)];
+        for (int32_t v = 0; v < table.vectors; ++v) {
+            const Lanes sum = gaps[v] + gap;
+            kern[v] = sum < kern[v] ? sum : kern[v];
+        }
+    }
+    // kernOf for eight columns at a time.
+    const int16_t rightWidth = table.width[static_cast<size_t>(j / LANES)][j % LANES];
+    for (int32_t v = 0; v < table.vectors; ++v) {
+        Lanes cap = table.width[static_cast<size_t>(v)] < rightWidth ? table.width[static_cast<size_t>(v)] : rightWidth;
+        cap -= 1;
+        const Lanes closest = kern[v] < cap ? kern[v] : cap;
+        kern[v] = closest > 0 ? closest : 0;
+    }
 }
 
 }  // namespace
@@ -108,29 +171,66 @@ int32_t glyphCode(const VozerFont* font, int32_t index) {
 }
 
 int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold) {
+    if (!hasImage(left) || !hasImage(right)) return 0;
     const int32_t minAlpha = inkAlpha(threshold);
     const int32_t top = std::min(left.yOffset, right.yOffset);
-    const int32_t bottom = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height);
-    const int32_t rows = (bottom - top + LANES - 1) / LANES * LANES;
-    return kernProfiles(profileOf(left, minAlpha, top, rows), profileOf(right, minAlpha, top, rows));
+    const int32_t rows = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height) - top;
+    std::vector<int32_t> rightOfLeft(static_cast<size_t>(rows), NO_INK);
+    scanInkRows(left, minAlpha, top, rows,
+                [&](int32_t row, int16_t, int16_t gap) { rightOfLeft[static_cast<size_t>(row)] = gap; });
+    int32_t closest = NO_INK;
+    scanInkRows(right, minAlpha, top, rows, [&](int32_t row, int16_t gap, int16_t) {
+        closest = std::min(closest, rightOfLeft[static_cast<size_t>(row)] + gap);
+    });
+    return kernOf(left.bitmap.width, right.bitmap.width, closest);
 }
 
 void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshold) {
     if (!font || !font->glyphs || font->glyphCount <= 0) return;
     const int32_t count = font->glyphCount;
     const int32_t minAlpha = inkAlpha(threshold);
-    int32_t top = 0, rows = 0;
-    rowBand(font, top, rows);
-    std::vector<InkProfile> profiles(static_cast<size_t>(count));
     std::vector<uint8_t> kernable(static_cast<size_t>(count)), excluded(static_cast<size_t>(count));
+    InkTable table;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t code = glyphCode(font, i);
         kernable[static_cast<size_t>(i)] = code >= 0 && code < KERN_CODE_LIMIT;
         excluded[static_cast<size_t>(i)] = excludedFromKerning(code);
-        if (kernable[static_cast<size_t>(i)] && !excluded[static_cast<size_t>(i)])
-            profiles[static_cast<size_t>(i)] = profileOf(font->glyphs[i], minAlpha, top, rows);
+        if (kernable[static_cast<size_t>(i)]) table.columns = i + 1;
     }
-    const int8_t padding = static_cast<int8_t>(std::clamp(kernPadding, -128, 127));
+    table.vectors = (table.columns + LANES - 1) / LANES;
+    table.width.assign(static_cast<size_t>(table.vectors), Lanes{});
+    int32_t top = 0, rows = 0;
+    rowBand(font, top, rows);
+    Lanes none;
+    setNoInk(none);
+    table.rightGaps.assign(static_cast<size_t>(rows) * static_cast<size_t>(table.vectors), none);
+    table.leftStart.push_back(0);
+    for (int32_t i = 0; i < table.columns; ++i) {
+        const FontGlyph& g = font->glyphs[i];
+        if (kernable[static_cast<size_t>(i)] && !excluded[static_cast<size_t>(i)] && hasImage(g)) {
+            table.width[static_cast<size_t>(i / LANES)][i % LANES] =
+                static_cast<int16_t>(std::min<int32_t>(g.bitmap.width, MAX_GAP));
+            scanInkRows(g, minAlpha, top, rows, [&](int32_t row, int16_t leftGap, int16_t rightGap) {
+                table.rightGaps[static_cast<size_t>(row) * static_cast<size_t>(table.vectors) +
+                                static_cast<size_t>(i / LANES)][i % LANES] = rightGap;
+                table.leftRow.push_back(row);
+                table.leftGap.push_back(leftGap);
+            });
+        }
+        table.leftStart.push_back(static_cast<int32_t>(table.leftRow.size()));
+    }
+
+    // Every entry is the padding less the pair's kern, clamped rather than
+    // wrapped: a wrapped byte would push the pair far apart instead of close
+    // together. Glyphs that kern with nothing get the padding.
+    const auto padding = static_cast<int8_t>(std::clamp(kernPadding, -128, 127));
+    // The padding as a lane: beyond these bounds every entry clamps the same
+    // way, and within them no difference leaves int16_t.
+    const auto paddingLane = static_cast<int16_t>(std::clamp(kernPadding, -128, 127 + static_cast<int32_t>(MAX_GAP)));
+    const int32_t columns = table.columns;
+    std::vector<Lanes> kern(static_cast<size_t>(table.vectors));
+    std::vector<int16_t> kernOfColumn(static_cast<size_t>(table.vectors) * LANES);
+    std::vector<int8_t> entries(static_cast<size_t>(table.vectors) * LANES);
     for (int32_t j = 0; j < count; ++j) {
         if (!kernable[static_cast<size_t>(j)]) continue;
         FontGlyph& right = font->glyphs[j];
@@ -138,23 +238,39 @@ void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshol
             right.kerning = static_cast<int8_t*>(std::malloc(static_cast<size_t>(count)));
             if (!right.kerning) return;
         }
-        const bool rightExcluded = excluded[static_cast<size_t>(j)];
-        for (int32_t i = 0; i < count; ++i) {
-            if (rightExcluded || !kernable[static_cast<size_t>(i)] || excluded[static_cast<size_t>(i)]) {
-                right.kerning[i] = padding;
-                continue;
-            }
-            const int32_t k = kernProfiles(profiles[static_cast<size_t>(i)], profiles[static_cast<size_t>(j)]);
-            const int32_t total = k + kernPadding;
-            if (std::abs(total) >= KERN_SANITY_LIMIT)
+        int8_t* row = right.kerning;
+        std::memset(row + columns, static_cast<uint8_t>(padding), static_cast<size_t>(count - columns));
+        if (excluded[static_cast<size_t>(j)]) {
+            std::memset(row, static_cast<uint8_t>(padding), static_cast<size_t>(columns));
+            continue;
+        }
+        kernRow(table, j, kern.data());
+        Lanes farthest = Lanes{};
+        for (int32_t v = 0; v < table.vectors; ++v) {
+            const Lanes k = kern[static_cast<size_t>(v)];
+            farthest = k > farthest ? k : farthest;
+            Lanes entry = paddingLane - k;
+            entry = entry < -128 ? -128 : entry;
+            entry = entry > 127 ? 127 : entry;
+            const Bytes bytes = __builtin_convertvector(entry, Bytes);
+            std::memcpy(entries.data() + static_cast<size_t>(v) * LANES, &bytes, sizeof bytes);
+        }
+        std::memcpy(row, entries.data(), static_cast<size_t>(columns));
+        int32_t largest = 0;
+        for (int32_t k = 0; k < LANES; ++k) largest = std::max<int32_t>(largest, farthest[k]);
+        // Kerns are 0 or negative: only the farthest move, or the padding
+        // itself, can go past what a byte holds.
+        if (std::abs(kernPadding) < KERN_SANITY_LIMIT && std::abs(kernPadding - largest) < KERN_SANITY_LIMIT) continue;
+        std::memcpy(kernOfColumn.data(), kern.data(), kernOfColumn.size() * sizeof(int16_t));
+        for (int32_t i = 0; i < columns; ++i) {
+            if (!kernable[static_cast<size_t>(i)] || excluded[static_cast<size_t>(i)]) continue;
+            const int32_t k = -kernOfColumn[static_cast<size_t>(i)];
+            if (std::abs(k + kernPadding) >= KERN_SANITY_LIMIT)
                 api()->Popup(1,
                              "Sanity check fail: ZTI_DetermineKernPairs for chars #%d and #%d has too large padding "
                              "(%d) and kern_padding (%d) total. Total needs to fit into 8-bit signed int in selected "
                              "mft format!\n",
                              i, j, k, kernPadding);
-            // Clamped rather than wrapped: a wrapped byte would push the pair
-            // far apart instead of close together.
-            right.kerning[i] = static_cast<int8_t>(std::clamp(total, -128, 127));
         }
     }
 }
