@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "api/engine_api.h"
 
@@ -25,10 +28,6 @@ constexpr int16_t MAX_GAP = NO_INK - 1;
 // extension; scalar code where the target has no vectors).
 typedef int16_t Lanes __attribute__((vector_size(16)));
 constexpr int32_t LANES = static_cast<int32_t>(sizeof(Lanes) / sizeof(int16_t));
-// Four pixel words, and their indices or comparison results.
-typedef uint32_t Words __attribute__((vector_size(16)));
-typedef int32_t Indices __attribute__((vector_size(16)));
-constexpr int32_t WORDS = static_cast<int32_t>(sizeof(Words) / sizeof(uint32_t));
 // Eight kerning entries.
 typedef int8_t Bytes __attribute__((vector_size(LANES)));
 
@@ -43,28 +42,41 @@ int32_t inkAlpha(float threshold) {
     return a;
 }
 
-// The first and the last ink pixel of a row of `width` pixels (first =
-// width when there is none). Four pixels at a time, without a branch per
-// pixel: where the ink starts differs from row to row, and a loop that
-// stops there mispredicts on nearly every row.
-void inkSpan(const uint32_t* pixels, int32_t width, uint32_t inkWord, int32_t& first, int32_t& last) {
-    Indices lowest, highest, index;
-    Words ink;
-    for (int32_t k = 0; k < WORDS; ++k) lowest[k] = width, highest[k] = -1, index[k] = k, ink[k] = inkWord;
+// Bit x set: pixel x of the `count` (at most 64) from `pixels` is ink, its
+// word at least `inkWord` (which is not 0). Built without a branch per
+// pixel: where ink starts differs from row to row, and a loop that stops
+// there mispredicts on nearly every row.
+uint64_t inkBits(const uint32_t* pixels, int32_t count, uint32_t inkWord) {
+    uint64_t bits = 0;
     int32_t x = 0;
-    for (; x + WORDS <= width; x += WORDS, index += WORDS) {
-        Words w;
-        std::memcpy(&w, pixels + x, sizeof w);
-        const Indices isInk = w >= ink;
-        lowest = (isInk & (index < lowest)) ? index : lowest;
-        highest = isInk ? index : highest;
+#if defined(__SSE2__)
+    // Four words at a time; the unsigned comparison is a signed one with
+    // the top bits flipped.
+    const __m128i flip = _mm_set1_epi32(INT32_MIN);
+    const __m128i below = _mm_set1_epi32(static_cast<int32_t>((inkWord - 1) ^ 0x80000000u));
+    for (; x + 4 <= count; x += 4) {
+        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+        const __m128i ink = _mm_cmpgt_epi32(_mm_xor_si128(words, flip), below);
+        bits |= static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(ink))) << x;
     }
+#endif
+    for (; x < count; ++x) bits |= static_cast<uint64_t>(pixels[x] >= inkWord) << x;
+    return bits;
+}
+
+// The first and the last ink pixel of a row of `width` pixels (last = -1
+// when there is none).
+void inkSpan(const uint32_t* pixels, int32_t width, uint32_t inkWord, int32_t& first, int32_t& last) {
     first = width, last = -1;
-    for (int32_t k = 0; k < WORDS; ++k) first = std::min(first, lowest[k]), last = std::max(last, highest[k]);
-    for (; x < width; ++x) {
-        const bool isInk = pixels[x] >= inkWord;
-        first = isInk && x < first ? x : first;
-        last = isInk ? x : last;
+    if (inkWord == 0) {  // every pixel is ink
+        first = 0, last = width - 1;
+        return;
+    }
+    for (int32_t base = 0; base < width; base += 64) {
+        const uint64_t bits = inkBits(pixels + base, std::min(width - base, 64), inkWord);
+        if (!bits) continue;
+        first = std::min(first, base + __builtin_ctzll(bits));
+        last = base + 63 - __builtin_clzll(bits);
     }
 }
 
@@ -145,9 +157,24 @@ void kernRow(const InkTable& table, int32_t j, Lanes* kern) {
     Lanes none;
     setNoInk(none);
     for (int32_t v = 0; v < table.vectors; ++v) kern[v] = none;
-    for (int32_t k = table.leftStart[static_cast<size_t>(j)]; k < table.leftStart[static_cast<size_t>(j) + 1]; ++k) {
-        const Lanes* gaps =
-            table.rightGaps.data() + static_cast<size_t>(table.leftRow[static_cast<size_t>(k)]) * table.vectors;
+    const auto rowGaps = [&](int32_t k) {
+        return table.rightGaps.data() + static_cast<size_t>(table.leftRow[static_cast<size_t>(k)]) * table.vectors;
+    };
+    // Two rows a pass: each pass reads and writes the row of results once.
+    const int32_t end = table.leftStart[static_cast<size_t>(j) + 1];
+    int32_t k = table.leftStart[static_cast<size_t>(j)];
+    for (; k + 1 < end; k += 2) {
+        const Lanes* gaps0 = rowGaps(k);
+        const Lanes* gaps1 = rowGaps(k + 1);
+        const int16_t gap0 = table.leftGap[static_cast<size_t>(k)], gap1 = table.leftGap[static_cast<size_t>(k) + 1];
+        for (int32_t v = 0; v < table.vectors; ++v) {
+            const Lanes sum0 = gaps0[v] + gap0, sum1 = gaps1[v] + gap1;
+            const Lanes sum = sum0 < sum1 ? sum0 : sum1;
+            kern[v] = sum < kern[v] ? sum : kern[v];
+        }
+    }
+    if (k < end) {
+        const Lanes* gaps = rowGaps(k);
         const int16_t gap = table.leftGap[static_cast<size_t>(k)];
         for (int32_t v = 0; v < table.vectors; ++v) {
             const Lanes sum = gaps[v] + gap;
