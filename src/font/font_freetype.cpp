@@ -73,10 +73,12 @@ const uint8_t* coverageRow(const FT_Bitmap& source, int32_t y, uint8_t* scratch)
         for (int32_t x = 0; x < width; ++x) scratch[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
         return scratch;
     case FT_PIXEL_MODE_GRAY2:
-        for (int32_t x = 0; x < width; ++x) scratch[x] = static_cast<uint8_t>(((row[x >> 2] >> (6 - 2 * (x & 3))) & 3) * 85);
+        for (int32_t x = 0; x < width; ++x)
+            scratch[x] = static_cast<uint8_t>(((row[x >> 2] >> (6 - 2 * (x & 3))) & 3) * 85);
         return scratch;
     case FT_PIXEL_MODE_GRAY4:
-        for (int32_t x = 0; x < width; ++x) scratch[x] = static_cast<uint8_t>(((row[x >> 1] >> (4 - 4 * (x & 1))) & 15) * 17);
+        for (int32_t x = 0; x < width; ++x)
+            scratch[x] = static_cast<uint8_t>(((row[x >> 1] >> (4 - 4 * (x & 1))) & 15) * 17);
         return scratch;
     default:
         return nullptr;

@@ -16,20 +16,6 @@ namespace vz::font {
 namespace {
 
 constexpr int32_t KERN_SANITY_LIMIT = 120;
-// The gap of a row without ink (or outside the image): no sum with it can
-// come below the cap of a pair, so such rows never decide. Gaps of real ink
-// are kept below it; they only reach it in glyphs some 16,000 pixels wide,
-// whose kerning is far past what a file can hold anyway. Two of them still
-// add up within int16_t.
-constexpr int16_t NO_INK = 0x3FFF;
-constexpr int16_t MAX_GAP = NO_INK - 1;
-
-// Eight rows or glyphs at a time as one vector add and minimum (GCC's vector
-// extension; scalar code where the target has no vectors).
-typedef int16_t Lanes __attribute__((vector_size(16)));
-constexpr int32_t LANES = static_cast<int32_t>(sizeof(Lanes) / sizeof(int16_t));
-// Eight kerning entries.
-typedef int8_t Bytes __attribute__((vector_size(LANES)));
 
 bool excludedFromKerning(int32_t code) { return code == 32 || code == 45 || code == 95; }
 
@@ -96,19 +82,8 @@ void scanInkRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows
     for (int32_t y = firstRow; y < endRow; ++y) {
         int32_t first = 0, last = 0;
         inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, first, last);
-        if (last < 0) continue;
-        visit(g.yOffset + y - top, static_cast<int16_t>(std::min<int32_t>(first, MAX_GAP)),
-              static_cast<int16_t>(std::min<int32_t>(b.width - 1 - last, MAX_GAP)));
+        if (last >= 0) visit(g.yOffset + y - top, first, b.width - 1 - last);
     }
-}
-
-// The kern of a pair whose closest facing ink on any row is `closest`
-// pixels apart (NO_INK or more: no row where both have ink): the right
-// glyph moves left by that much, but never by more than the narrower image
-// less one pixel.
-int32_t kernOf(int32_t leftWidth, int32_t rightWidth, int32_t closest) {
-    const int32_t cap = std::min(leftWidth, rightWidth) - 1;
-    return -std::max(std::min(cap, closest), 0);
 }
 
 // The band of rows that covers every glyph image.
@@ -126,140 +101,149 @@ void rowBand(const VozerFont* font, int32_t& top, int32_t& rows) {
     rows = any ? bottom - top : 0;
 }
 
+// Gaps kerned many left glyphs at a time, as vectors (GCC's vector
+// extension; scalar code where the target has no vectors). A gap of NO_INK
+// marks a row without ink: no sum with it comes below the cap of a pair,
+// the narrower image less one, so such rows never decide; and two gaps add
+// up within the type. Bytes, sixteen glyphs a vector, serve fonts whose
+// images are all narrower than NO_INK, which keeps every width, gap and cap
+// below it; wider images take int16_t, eight a vector, with widths and gaps
+// held below NO_INK (they reach it only in images some 16,000 pixels wide,
+// whose kerning is far past what a file holds anyway).
+template <typename Gap>
+struct GapLanes;
+template <>
+struct GapLanes<uint8_t> {
+    typedef uint8_t Lanes __attribute__((vector_size(16)));
+    typedef int16_t Wide __attribute__((vector_size(32)));
+    typedef int8_t Entries __attribute__((vector_size(16)));
+    static constexpr uint8_t NO_INK = 127;
+};
+template <>
+struct GapLanes<int16_t> {
+    typedef int16_t Lanes __attribute__((vector_size(16)));
+    typedef int16_t Wide __attribute__((vector_size(16)));
+    typedef int8_t Entries __attribute__((vector_size(8)));
+    static constexpr int16_t NO_INK = 0x3FFF;
+};
+
+// Which glyphs kern: columns 0..columns-1 hold all that do (generated fonts
+// are sorted by code, so the glyphs past KERN_CODE_LIMIT trail).
+struct KernSet {
+    std::vector<uint8_t> kernable, excluded;
+    int32_t columns = 0;
+    bool takesPart(const VozerFont* font, int32_t i) const {
+        return kernable[static_cast<size_t>(i)] && !excluded[static_cast<size_t>(i)] && hasImage(font->glyphs[i]);
+    }
+};
+
 // The ink of every glyph that kerns, laid out so that kerning one right
 // glyph against all left glyphs is one vector add and minimum per row where
-// the right glyph has ink. Columns are glyph indices 0..columns-1, which
-// hold every glyph that kerns (generated fonts are sorted by code, so the
-// glyphs past KERN_CODE_LIMIT trail). A glyph that kerns with nothing or has
-// no image has width 0 there, which makes its kern 0 whatever the gaps say.
+// the right glyph has ink. A glyph that kerns with nothing or has no image
+// has width 0 here, which makes its kern 0 whatever the gaps say.
+template <typename Gap>
 struct InkTable {
-    int32_t columns = 0;
-    int32_t vectors = 0;      // Lanes per band row
+    typedef typename GapLanes<Gap>::Lanes Lanes;
+    static constexpr int32_t LANES = static_cast<int32_t>(sizeof(Lanes) / sizeof(Gap));
+    int32_t vectors = 0;       // Lanes per band row
     std::vector<Lanes> width;  // image widths, by column
-    // Band row r, columns 8v..8v+7: the clear pixels right of the ink
-    // (NO_INK for rows without ink).
+    // Band row r, columns LANES * v onwards: the clear pixels right of the
+    // ink (NO_INK for rows without ink).
     std::vector<Lanes> rightGaps;
     // Per column, from leftStart[c] to leftStart[c + 1]: the band rows where
     // that glyph has ink, and its clear pixels left of the ink.
     std::vector<int32_t> leftStart;
     std::vector<int32_t> leftRow;
-    std::vector<int16_t> leftGap;
+    std::vector<Gap> leftGap;
+
+    InkTable(const VozerFont* font, const KernSet& set, int32_t minAlpha) {
+        constexpr Gap NO_INK = GapLanes<Gap>::NO_INK;
+        vectors = (set.columns + LANES - 1) / LANES;
+        width.assign(static_cast<size_t>(vectors), Lanes{});
+        int32_t top = 0, rows = 0;
+        rowBand(font, top, rows);
+        Lanes none;
+        for (int32_t k = 0; k < LANES; ++k) none[k] = NO_INK;
+        rightGaps.assign(static_cast<size_t>(rows) * static_cast<size_t>(vectors), none);
+        leftStart.push_back(0);
+        for (int32_t i = 0; i < set.columns; ++i) {
+            const FontGlyph& g = font->glyphs[i];
+            if (set.takesPart(font, i)) {
+                width[static_cast<size_t>(i / LANES)][i % LANES] =
+                    static_cast<Gap>(std::min<int32_t>(g.bitmap.width, NO_INK - 1));
+                scanInkRows(g, minAlpha, top, rows, [&](int32_t row, int32_t leftClear, int32_t rightClear) {
+                    rightGaps[static_cast<size_t>(row) * static_cast<size_t>(vectors) + static_cast<size_t>(i / LANES)]
+                             [i % LANES] = static_cast<Gap>(std::min<int32_t>(rightClear, NO_INK - 1));
+                    leftRow.push_back(row);
+                    leftGap.push_back(static_cast<Gap>(std::min<int32_t>(leftClear, NO_INK - 1)));
+                });
+            }
+            leftStart.push_back(static_cast<int32_t>(leftRow.size()));
+        }
+    }
+
+    // How far (0 or more) right glyph `j` moves towards every column.
+    void kernRow(int32_t j, Lanes* kern) const {
+        Lanes none;
+        for (int32_t k = 0; k < LANES; ++k) none[k] = GapLanes<Gap>::NO_INK;
+        for (int32_t v = 0; v < vectors; ++v) kern[v] = none;
+        const auto rowGaps = [&](int32_t k) {
+            return rightGaps.data() +
+                   static_cast<size_t>(leftRow[static_cast<size_t>(k)]) * static_cast<size_t>(vectors);
+        };
+        // Two rows a pass: each pass reads and writes the row of results once.
+        const int32_t end = leftStart[static_cast<size_t>(j) + 1];
+        int32_t k = leftStart[static_cast<size_t>(j)];
+        for (; k + 1 < end; k += 2) {
+            const Lanes* gaps0 = rowGaps(k);
+            const Lanes* gaps1 = rowGaps(k + 1);
+            const Gap gap0 = leftGap[static_cast<size_t>(k)], gap1 = leftGap[static_cast<size_t>(k) + 1];
+            for (int32_t v = 0; v < vectors; ++v) {
+                const Lanes sum0 = gaps0[v] + gap0, sum1 = gaps1[v] + gap1;
+                const Lanes sum = sum0 < sum1 ? sum0 : sum1;
+                kern[v] = sum < kern[v] ? sum : kern[v];
+            }
+        }
+        if (k < end) {
+            const Lanes* gaps = rowGaps(k);
+            const Gap gap = leftGap[static_cast<size_t>(k)];
+            for (int32_t v = 0; v < vectors; ++v) {
+                const Lanes sum = gaps[v] + gap;
+                kern[v] = sum < kern[v] ? sum : kern[v];
+            }
+        }
+        // Never further than the narrower image less one pixel (0 where a
+        // width is 0).
+        const Gap rightWidth = width[static_cast<size_t>(j / LANES)][j % LANES];
+        for (int32_t v = 0; v < vectors; ++v) {
+            Lanes cap = width[static_cast<size_t>(v)] < rightWidth ? width[static_cast<size_t>(v)] : rightWidth;
+            cap += reinterpret_cast<Lanes>(cap > 0);  // true is all ones: less one
+            kern[v] = kern[v] < cap ? kern[v] : cap;
+        }
+    }
 };
 
-// Every lane NO_INK. (Vectors are not passed by value: the i686 build has no
-// vector registers to pass them in.)
-void setNoInk(Lanes& lanes) {
-    for (int32_t k = 0; k < LANES; ++k) lanes[k] = NO_INK;
-}
-
-// How far (0 or more) right glyph `j` moves towards every column, as lanes.
-void kernRow(const InkTable& table, int32_t j, Lanes* kern) {
-    Lanes none;
-    setNoInk(none);
-    for (int32_t v = 0; v < table.vectors; ++v) kern[v] = none;
-    const auto rowGaps = [&](int32_t k) {
-        return table.rightGaps.data() + static_cast<size_t>(table.leftRow[static_cast<size_t>(k)]) * table.vectors;
-    };
-    // Two rows a pass: each pass reads and writes the row of results once.
-    const int32_t end = table.leftStart[static_cast<size_t>(j) + 1];
-    int32_t k = table.leftStart[static_cast<size_t>(j)];
-    for (; k + 1 < end; k += 2) {
-        const Lanes* gaps0 = rowGaps(k);
-        const Lanes* gaps1 = rowGaps(k + 1);
-        const int16_t gap0 = table.leftGap[static_cast<size_t>(k)], gap1 = table.leftGap[static_cast<size_t>(k) + 1];
-        for (int32_t v = 0; v < table.vectors; ++v) {
-            const Lanes sum0 = gaps0[v] + gap0, sum1 = gaps1[v] + gap1;
-            const Lanes sum = sum0 < sum1 ? sum0 : sum1;
-            kern[v] = sum < kern[v] ? sum : kern[v];
-        }
-    }
-    if (k < end) {
-        const Lanes* gaps = rowGaps(k);
-        const int16_t gap = table.leftGap[static_cast<size_t>(k)];
-        for (int32_t v = 0; v < table.vectors; ++v) {
-            const Lanes sum = gaps[v] + gap;
-            kern[v] = sum < kern[v] ? sum : kern[v];
-        }
-    }
-    // kernOf for eight columns at a time.
-    const int16_t rightWidth = table.width[static_cast<size_t>(j / LANES)][j % LANES];
-    for (int32_t v = 0; v < table.vectors; ++v) {
-        Lanes cap = table.width[static_cast<size_t>(v)] < rightWidth ? table.width[static_cast<size_t>(v)] : rightWidth;
-        cap -= 1;
-        const Lanes closest = kern[v] < cap ? kern[v] : cap;
-        kern[v] = closest > 0 ? closest : 0;
-    }
-}
-
-}  // namespace
-
-int32_t glyphCode(const VozerFont* font, int32_t index) {
-    return font->utf8 ? font->glyphs[index].code : index;
-}
-
-int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold) {
-    if (!hasImage(left) || !hasImage(right)) return 0;
-    const int32_t minAlpha = inkAlpha(threshold);
-    const int32_t top = std::min(left.yOffset, right.yOffset);
-    const int32_t rows = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height) - top;
-    std::vector<int32_t> rightOfLeft(static_cast<size_t>(rows), NO_INK);
-    scanInkRows(left, minAlpha, top, rows,
-                [&](int32_t row, int16_t, int16_t gap) { rightOfLeft[static_cast<size_t>(row)] = gap; });
-    int32_t closest = NO_INK;
-    scanInkRows(right, minAlpha, top, rows, [&](int32_t row, int16_t gap, int16_t) {
-        closest = std::min(closest, rightOfLeft[static_cast<size_t>(row)] + gap);
-    });
-    return kernOf(left.bitmap.width, right.bitmap.width, closest);
-}
-
-void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshold) {
-    if (!font || !font->glyphs || font->glyphCount <= 0) return;
-    const int32_t count = font->glyphCount;
-    const int32_t minAlpha = inkAlpha(threshold);
-    std::vector<uint8_t> kernable(static_cast<size_t>(count)), excluded(static_cast<size_t>(count));
-    InkTable table;
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t code = glyphCode(font, i);
-        kernable[static_cast<size_t>(i)] = code >= 0 && code < KERN_CODE_LIMIT;
-        excluded[static_cast<size_t>(i)] = excludedFromKerning(code);
-        if (kernable[static_cast<size_t>(i)]) table.columns = i + 1;
-    }
-    table.vectors = (table.columns + LANES - 1) / LANES;
-    table.width.assign(static_cast<size_t>(table.vectors), Lanes{});
-    int32_t top = 0, rows = 0;
-    rowBand(font, top, rows);
-    Lanes none;
-    setNoInk(none);
-    table.rightGaps.assign(static_cast<size_t>(rows) * static_cast<size_t>(table.vectors), none);
-    table.leftStart.push_back(0);
-    for (int32_t i = 0; i < table.columns; ++i) {
-        const FontGlyph& g = font->glyphs[i];
-        if (kernable[static_cast<size_t>(i)] && !excluded[static_cast<size_t>(i)] && hasImage(g)) {
-            table.width[static_cast<size_t>(i / LANES)][i % LANES] =
-                static_cast<int16_t>(std::min<int32_t>(g.bitmap.width, MAX_GAP));
-            scanInkRows(g, minAlpha, top, rows, [&](int32_t row, int16_t leftGap, int16_t rightGap) {
-                table.rightGaps[static_cast<size_t>(row) * static_cast<size_t>(table.vectors) +
-                                static_cast<size_t>(i / LANES)][i % LANES] = rightGap;
-                table.leftRow.push_back(row);
-                table.leftGap.push_back(leftGap);
-            });
-        }
-        table.leftStart.push_back(static_cast<int32_t>(table.leftRow.size()));
-    }
+template <typename Gap>
+void kernAll(VozerFont* font, const KernSet& set, int32_t kernPadding, int32_t minAlpha) {
+    typedef typename GapLanes<Gap>::Lanes Lanes;
+    typedef typename GapLanes<Gap>::Wide Wide;
+    typedef typename GapLanes<Gap>::Entries Entries;
+    constexpr int32_t LANES = InkTable<Gap>::LANES;
+    const InkTable<Gap> table(font, set, minAlpha);
+    const int32_t count = font->glyphCount, columns = set.columns;
 
     // Every entry is the padding less the pair's kern, clamped rather than
     // wrapped: a wrapped byte would push the pair far apart instead of close
     // together. Glyphs that kern with nothing get the padding.
     const auto padding = static_cast<int8_t>(std::clamp(kernPadding, -128, 127));
-    // The padding as a lane: beyond these bounds every entry clamps the same
+    // The padding in a lane: beyond these bounds every entry clamps the same
     // way, and within them no difference leaves int16_t.
-    const auto paddingLane = static_cast<int16_t>(std::clamp(kernPadding, -128, 127 + static_cast<int32_t>(MAX_GAP)));
-    const int32_t columns = table.columns;
+    const auto paddingLane = static_cast<int16_t>(std::clamp(kernPadding, -128, 127 + GapLanes<Gap>::NO_INK));
     std::vector<Lanes> kern(static_cast<size_t>(table.vectors));
-    std::vector<int16_t> kernOfColumn(static_cast<size_t>(table.vectors) * LANES);
     std::vector<int8_t> entries(static_cast<size_t>(table.vectors) * LANES);
+    std::vector<int16_t> kernOfColumn(static_cast<size_t>(table.vectors) * LANES);
     for (int32_t j = 0; j < count; ++j) {
-        if (!kernable[static_cast<size_t>(j)]) continue;
+        if (!set.kernable[static_cast<size_t>(j)]) continue;
         FontGlyph& right = font->glyphs[j];
         if (!right.kerning) {
             right.kerning = static_cast<int8_t*>(std::malloc(static_cast<size_t>(count)));
@@ -267,20 +251,21 @@ void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshol
         }
         int8_t* row = right.kerning;
         std::memset(row + columns, static_cast<uint8_t>(padding), static_cast<size_t>(count - columns));
-        if (excluded[static_cast<size_t>(j)]) {
+        if (set.excluded[static_cast<size_t>(j)]) {
             std::memset(row, static_cast<uint8_t>(padding), static_cast<size_t>(columns));
             continue;
         }
-        kernRow(table, j, kern.data());
-        Lanes farthest = Lanes{};
+        table.kernRow(j, kern.data());
+        Wide farthest = Wide{};
         for (int32_t v = 0; v < table.vectors; ++v) {
-            const Lanes k = kern[static_cast<size_t>(v)];
+            const Wide k = __builtin_convertvector(kern[static_cast<size_t>(v)], Wide);
             farthest = k > farthest ? k : farthest;
-            Lanes entry = paddingLane - k;
+            Wide entry = paddingLane - k;
             entry = entry < -128 ? -128 : entry;
             entry = entry > 127 ? 127 : entry;
-            const Bytes bytes = __builtin_convertvector(entry, Bytes);
+            const Entries bytes = __builtin_convertvector(entry, Entries);
             std::memcpy(entries.data() + static_cast<size_t>(v) * LANES, &bytes, sizeof bytes);
+            std::memcpy(kernOfColumn.data() + static_cast<size_t>(v) * LANES, &k, sizeof k);
         }
         std::memcpy(row, entries.data(), static_cast<size_t>(columns));
         int32_t largest = 0;
@@ -288,9 +273,8 @@ void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshol
         // Kerns are 0 or negative: only the farthest move, or the padding
         // itself, can go past what a byte holds.
         if (std::abs(kernPadding) < KERN_SANITY_LIMIT && std::abs(kernPadding - largest) < KERN_SANITY_LIMIT) continue;
-        std::memcpy(kernOfColumn.data(), kern.data(), kernOfColumn.size() * sizeof(int16_t));
         for (int32_t i = 0; i < columns; ++i) {
-            if (!kernable[static_cast<size_t>(i)] || excluded[static_cast<size_t>(i)]) continue;
+            if (!set.kernable[static_cast<size_t>(i)] || set.excluded[static_cast<size_t>(i)]) continue;
             const int32_t k = -kernOfColumn[static_cast<size_t>(i)];
             if (std::abs(k + kernPadding) >= KERN_SANITY_LIMIT)
                 api()->Popup(1,
@@ -300,6 +284,48 @@ void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshol
                              i, j, k, kernPadding);
         }
     }
+}
+
+}  // namespace
+
+int32_t glyphCode(const VozerFont* font, int32_t index) { return font->utf8 ? font->glyphs[index].code : index; }
+
+int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold) {
+    if (!hasImage(left) || !hasImage(right)) return 0;
+    const int32_t minAlpha = inkAlpha(threshold);
+    const int32_t top = std::min(left.yOffset, right.yOffset);
+    const int32_t rows = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height) - top;
+    const int32_t cap = std::min(left.bitmap.width, right.bitmap.width) - 1;
+    std::vector<int32_t> rightOfLeft(static_cast<size_t>(rows), -1);
+    scanInkRows(left, minAlpha, top, rows,
+                [&](int32_t row, int32_t, int32_t gap) { rightOfLeft[static_cast<size_t>(row)] = gap; });
+    int32_t closest = cap;
+    scanInkRows(right, minAlpha, top, rows, [&](int32_t row, int32_t gap, int32_t) {
+        if (rightOfLeft[static_cast<size_t>(row)] >= 0)
+            closest = std::min(closest, rightOfLeft[static_cast<size_t>(row)] + gap);
+    });
+    return -std::max(closest, 0);
+}
+
+void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshold) {
+    if (!font || !font->glyphs || font->glyphCount <= 0) return;
+    const int32_t count = font->glyphCount;
+    KernSet set;
+    set.kernable.resize(static_cast<size_t>(count));
+    set.excluded.resize(static_cast<size_t>(count));
+    int32_t widest = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t code = glyphCode(font, i);
+        set.kernable[static_cast<size_t>(i)] = code >= 0 && code < KERN_CODE_LIMIT;
+        set.excluded[static_cast<size_t>(i)] = excludedFromKerning(code);
+        if (set.kernable[static_cast<size_t>(i)]) set.columns = i + 1;
+    }
+    for (int32_t i = 0; i < set.columns; ++i)
+        if (set.takesPart(font, i)) widest = std::max(widest, font->glyphs[i].bitmap.width);
+    if (widest < GapLanes<uint8_t>::NO_INK)
+        kernAll<uint8_t>(font, set, kernPadding, inkAlpha(threshold));
+    else
+        kernAll<int16_t>(font, set, kernPadding, inkAlpha(threshold));
 }
 
 }  // namespace vz::font

@@ -152,9 +152,7 @@ void fillTransparentColoursIn(VozerBitmap* bitmap, int32_t x0, int32_t y0, int32
     }
 }
 
-void fillTransparentColours(VozerBitmap* bitmap) {
-    fillTransparentColoursIn(bitmap, 0, 0, INT32_MAX, INT32_MAX);
-}
+void fillTransparentColours(VozerBitmap* bitmap) { fillTransparentColoursIn(bitmap, 0, 0, INT32_MAX, INT32_MAX); }
 
 bool createImageResized(VozerBitmap* target, const VozerBitmap* source, int32_t width, int32_t height) {
     VozerEngineApi* engine = api();
