@@ -256,10 +256,10 @@ void kernAll(VozerFont* font, const KernSet& set, int32_t kernPadding, int32_t m
             continue;
         }
         table.kernRow(j, kern.data());
-        Wide farthest = Wide{};
+        Lanes farthest = Lanes{};
         for (int32_t v = 0; v < table.vectors; ++v) {
+            farthest = kern[static_cast<size_t>(v)] > farthest ? kern[static_cast<size_t>(v)] : farthest;
             const Wide k = __builtin_convertvector(kern[static_cast<size_t>(v)], Wide);
-            farthest = k > farthest ? k : farthest;
             Wide entry = paddingLane - k;
             entry = entry < -128 ? -128 : entry;
             entry = entry > 127 ? 127 : entry;

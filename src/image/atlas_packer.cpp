@@ -70,14 +70,16 @@ void fillAround(VozerBitmap* atlas, const VozerBitmap* s, int32_t x, int32_t y, 
     const uint32_t* bottom = s->pixels + static_cast<size_t>(h - 1) * static_cast<size_t>(w);
     uint32_t* above = at(x, y - 1);
     uint32_t* below = at(x, y + h);
-    for (int32_t k = 0; k < w; ++k) {
-        if (top[k] & ALPHA) above[k] = colour;
-        if (bottom[k] & ALPHA) below[k] = colour;
-    }
+    // Selects rather than branches: whether an edge pixel is clear changes
+    // from pixel to pixel.
+    for (int32_t k = 0; k < w; ++k) above[k] = (top[k] & ALPHA) ? colour : above[k];
+    for (int32_t k = 0; k < w; ++k) below[k] = (bottom[k] & ALPHA) ? colour : below[k];
     for (int32_t row = 0; row < h; ++row) {
         const uint32_t* line = s->pixels + static_cast<size_t>(row) * static_cast<size_t>(w);
-        if (line[0] & ALPHA) *at(x - 1, y + row) = colour;
-        if (line[w - 1] & ALPHA) *at(x + w, y + row) = colour;
+        uint32_t* left = at(x - 1, y + row);
+        uint32_t* right = at(x + w, y + row);
+        *left = (line[0] & ALPHA) ? colour : *left;
+        *right = (line[w - 1] & ALPHA) ? colour : *right;
     }
 }
 
