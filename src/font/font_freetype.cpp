@@ -98,18 +98,26 @@ bool copyCoverage(const FT_Bitmap& source, VozerBitmap& image, std::vector<uint8
     if (width <= 0 || height <= 0) return true;
     auto* pixels = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * static_cast<size_t>(width) * height));
     if (!pixels) return false;
-    scratch.resize(static_cast<size_t>(width));
-    for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* coverage = coverageRow(source, y, scratch.data());
-        if (!coverage) {
-            std::free(pixels);
-            *unusable = true;
-            return true;
-        }
-        uint32_t* out = pixels + static_cast<size_t>(y) * static_cast<size_t>(width);
-        for (int32_t x = 0; x < width; ++x) {
+    const auto toPixels = [](const uint8_t* coverage, uint32_t* out, size_t count) {
+        for (size_t x = 0; x < count; ++x) {
             const uint32_t alpha = coverage[x];
             out[x] = ((alpha > FAINT_ALPHA ? alpha : 0u) << 24) | 0x00FFFFFFu;
+        }
+    };
+    // Rendered outlines have rows without padding: one run over the whole
+    // glyph (small glyphs' rows are too short for vectors one by one).
+    if (source.pixel_mode == FT_PIXEL_MODE_GRAY && source.pitch == width) {
+        toPixels(source.buffer, pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
+    } else {
+        scratch.resize(static_cast<size_t>(width));
+        for (int32_t y = 0; y < height; ++y) {
+            const uint8_t* coverage = coverageRow(source, y, scratch.data());
+            if (!coverage) {
+                std::free(pixels);
+                *unusable = true;
+                return true;
+            }
+            toPixels(coverage, pixels + static_cast<size_t>(y) * static_cast<size_t>(width), static_cast<size_t>(width));
         }
     }
     image.pixels = pixels;

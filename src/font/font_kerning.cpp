@@ -165,6 +165,12 @@ struct InkTable {
         Lanes none;
         for (int32_t k = 0; k < LANES; ++k) none[k] = NO_INK;
         rightGaps.assign(static_cast<size_t>(rows) * static_cast<size_t>(vectors), none);
+        size_t inkRows = 0;
+        for (int32_t i = 0; i < set.columns; ++i)
+            if (set.takesPart(font, i)) inkRows += static_cast<size_t>(font->glyphs[i].bitmap.height);
+        leftStart.reserve(static_cast<size_t>(set.columns) + 1);
+        leftRow.reserve(inkRows);
+        leftGap.reserve(inkRows);
         leftStart.push_back(0);
         for (int32_t i = 0; i < set.columns; ++i) {
             const FontGlyph& g = font->glyphs[i];
