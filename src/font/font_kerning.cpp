@@ -1,7 +1,6 @@
 #include "font/font_kerning.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
