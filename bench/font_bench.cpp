@@ -10,6 +10,9 @@
 
 #include <cstring>
 #include <fstream>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <iterator>
 #include <map>
 #include <string>
@@ -77,6 +80,16 @@ std::vector<int32_t> benchCodes() {
 
 void setUp() {
     static const bool done = [] {
+#if defined(__GLIBC__)
+        // A generation allocates and frees megabytes (the outline font, the
+        // glyph images, the atlas page). Depending on which benchmark ran
+        // first, glibc's moving thresholds either keep that memory in the
+        // heap or hand it back to the system after every iteration, and the
+        // figures flip between two modes five times apart (page faults, not
+        // generation). Fixed thresholds keep every run in the warm-heap mode.
+        mallopt(M_MMAP_THRESHOLD, 32 << 20);
+        mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
         vz::fillEngineApi();
         VozerEngineApi* a = vz::api();
         a->Print = &quietPrint;

@@ -146,7 +146,7 @@ void setGlyph(font::FontGlyph& glyph, int32_t code, int32_t cell) {
 // Whether the file exists and has bytes: a missing or empty font file is not
 // worth the loader's complaint, the console simply uses its own font.
 bool consoleFontFilePresent() {
-    std::vector<uint8_t> bytes;
+    font::FileBytes bytes;
     return font::readWholeFile(CONSOLE_FONT_FILE, bytes) == font::ReadResult::Ok && !bytes.empty();
 }
 

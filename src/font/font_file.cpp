@@ -339,7 +339,7 @@ std::vector<uint8_t> encodeFontFile(const VozerFont* font) {
     return out;
 }
 
-ReadResult readWholeFile(const char* name, std::vector<uint8_t>& bytes) {
+ReadResult readWholeFile(const char* name, FileBytes& bytes) {
     VozerEngineApi* a = api();
     bytes.clear();
     VozerFile* file = name ? a->OpenFile(name, "rb") : nullptr;
@@ -380,7 +380,7 @@ ReadResult readWholeFile(const char* name, std::vector<uint8_t>& bytes) {
 
 bool LoadFontFile(VozerFont* font) {
     if (!font || !font->name) return false;
-    std::vector<uint8_t> bytes;
+    FileBytes bytes;
     switch (readWholeFile(font->name, bytes)) {
     case ReadResult::NotFound:
         api()->Print("(not found)");

@@ -5,6 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "font/font_record.h"
@@ -35,8 +38,30 @@ std::vector<uint8_t> encodeFontFile(const VozerFont* font);
 // larger than this is refused.
 constexpr int64_t MAX_FILE_BYTES = 256ll << 20;
 enum class ReadResult { Ok, NotFound, TooLarge };
+// An allocator that leaves new elements of a plain type as they are: a
+// file's bytes are read straight into their buffer, and zeroing the
+// megabyte of an outline font first would only cost time.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using FileBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 // Read a whole file through the engine's file API (search paths, paks).
-ReadResult readWholeFile(const char* name, std::vector<uint8_t>& bytes);
+ReadResult readWholeFile(const char* name, FileBytes& bytes);
 
 // LoadFontFile: read the file named font->name. A missing file prints
 // "(not found)" and gives false, so that the manager can generate the font.

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <set>
+#include <vector>
 
 #include "api/engine_api.h"
 #include "data/vudozar.h"
@@ -33,6 +33,22 @@ constexpr int32_t MAX_PIXEL_SIZE = 512;
 constexpr int32_t IDEOGRAPHIC_FULL_STOP = 0x3002;
 constexpr int32_t FULLWIDTH_COMMA = 0xFF0C;
 
+// Code points below CODE_LIMIT, one bit each.
+class CodeSet {
+public:
+    void add(int32_t code) { bits_[static_cast<size_t>(code) >> 6] |= uint64_t{1} << (code & 63); }
+    void remove(int32_t code) { bits_[static_cast<size_t>(code) >> 6] &= ~(uint64_t{1} << (code & 63)); }
+    void ascending(std::vector<int32_t>& out) const {
+        out.clear();
+        for (size_t w = 0; w < bits_.size(); ++w)
+            for (uint64_t word = bits_[w]; word; word &= word - 1)
+                out.push_back(static_cast<int32_t>(w * 64 + static_cast<size_t>(__builtin_ctzll(word))));
+    }
+
+private:
+    std::vector<uint64_t> bits_ = std::vector<uint64_t>(CODE_LIMIT / 64);
+};
+
 struct FreeTypeSession {
     FT_Library library = nullptr;
     FT_Face face = nullptr;
@@ -42,23 +58,66 @@ struct FreeTypeSession {
     }
 };
 
+// The coverage of row y of a rendered glyph, one byte a pixel (0..255),
+// whatever depth FreeType delivered it in: outlines render to bytes, which
+// are used in place; embedded bitmaps of 1, 2 or 4 bits a pixel are unpacked
+// into `scratch` (width bytes). Null for colour and LCD bitmaps, which are
+// no coverage.
+const uint8_t* coverageRow(const FT_Bitmap& source, int32_t y, uint8_t* scratch) {
+    const auto width = static_cast<int32_t>(source.width);
+    const unsigned char* row = source.buffer + static_cast<ptrdiff_t>(y) * source.pitch;
+    switch (source.pixel_mode) {
+    case FT_PIXEL_MODE_GRAY:
+        return row;
+    case FT_PIXEL_MODE_MONO:
+        for (int32_t x = 0; x < width; ++x) scratch[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+        return scratch;
+    case FT_PIXEL_MODE_GRAY2:
+        for (int32_t x = 0; x < width; ++x)
+            scratch[x] = static_cast<uint8_t>(((row[x >> 2] >> (6 - 2 * (x & 3))) & 3) * 85);
+        return scratch;
+    case FT_PIXEL_MODE_GRAY4:
+        for (int32_t x = 0; x < width; ++x)
+            scratch[x] = static_cast<uint8_t>(((row[x >> 1] >> (4 - 4 * (x & 1))) & 15) * 17);
+        return scratch;
+    default:
+        return nullptr;
+    }
+}
+
 // The coverage bitmap of the glyph slot as white pixels whose alpha is the
-// coverage (white is the same word in both pixel byte orders).
-bool copyCoverage(const FT_Bitmap& source, VozerBitmap& image) {
+// coverage (white is the same word in both pixel byte orders). Coverage of
+// FAINT_ALPHA or less is made fully clear here, as every generated image
+// gets it: the images come out finished, and one colour needs no fill.
+// `scratch` holds one unpacked row. Sets *unusable for pixel modes that are
+// no coverage; false only when memory runs out.
+bool copyCoverage(const FT_Bitmap& source, VozerBitmap& image, std::vector<uint8_t>& scratch, bool* unusable) {
+    *unusable = false;
     const auto width = static_cast<int32_t>(source.width);
     const auto height = static_cast<int32_t>(source.rows);
     if (width <= 0 || height <= 0) return true;
     auto* pixels = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * static_cast<size_t>(width) * height));
     if (!pixels) return false;
-    for (int32_t y = 0; y < height; ++y) {
-        const unsigned char* row = source.buffer + static_cast<ptrdiff_t>(y) * source.pitch;
-        for (int32_t x = 0; x < width; ++x) {
-            uint32_t alpha;
-            if (source.pixel_mode == FT_PIXEL_MODE_MONO)
-                alpha = (row[x >> 3] & (0x80 >> (x & 7))) ? 255u : 0u;
-            else
-                alpha = row[x];
-            pixels[static_cast<size_t>(y) * width + x] = (alpha << 24) | 0x00FFFFFFu;
+    const auto toPixels = [](const uint8_t* coverage, uint32_t* out, size_t count) {
+        for (size_t x = 0; x < count; ++x) {
+            const uint32_t alpha = coverage[x];
+            out[x] = ((alpha > FAINT_ALPHA ? alpha : 0u) << 24) | 0x00FFFFFFu;
+        }
+    };
+    // Rendered outlines have rows without padding: one run over the whole
+    // glyph (small glyphs' rows are too short for vectors one by one).
+    if (source.pixel_mode == FT_PIXEL_MODE_GRAY && source.pitch == width) {
+        toPixels(source.buffer, pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
+    } else {
+        scratch.resize(static_cast<size_t>(width));
+        for (int32_t y = 0; y < height; ++y) {
+            const uint8_t* coverage = coverageRow(source, y, scratch.data());
+            if (!coverage) {
+                std::free(pixels);
+                *unusable = true;
+                return true;
+            }
+            toPixels(coverage, pixels + static_cast<size_t>(y) * static_cast<size_t>(width), static_cast<size_t>(width));
         }
     }
     image.pixels = pixels;
@@ -68,7 +127,7 @@ bool copyCoverage(const FT_Bitmap& source, VozerBitmap& image) {
     return true;
 }
 
-void addText(const char* text, std::set<int32_t>& codes, const char* stringsPath) {
+void addText(const char* text, CodeSet& codes, const char* stringsPath) {
     std::vector<int32_t> decoded;
     if (!decodeUtf8Strict(text, decoded)) {
         api()->Log(2, "error converting %s\n", text);
@@ -80,15 +139,15 @@ void addText(const char* text, std::set<int32_t>& codes, const char* stringsPath
                          code, stringsPath ? stringsPath : "");
             continue;
         }
-        codes.insert(code);
+        codes.add(code);
     }
 }
 
 }  // namespace
 
 bool collectGlyphCodes(const vudozar::Array* additional, const char* stringsPath, std::vector<int32_t>& out) {
-    std::set<int32_t> codes;
-    for (int32_t c = ALWAYS_FIRST; c <= ALWAYS_LAST; ++c) codes.insert(c);
+    CodeSet codes;
+    for (int32_t c = ALWAYS_FIRST; c <= ALWAYS_LAST; ++c) codes.add(c);
     if (stringsPath && *stringsPath) {
         VozerFile* probe = api()->OpenFile(stringsPath, "rb");
         if (!probe) {
@@ -109,8 +168,8 @@ bool collectGlyphCodes(const vudozar::Array* additional, const char* stringsPath
         const vudozar::Node* row = vudozar::GetNodeAt(additional, i);
         if (row->id) addText(row->id, codes, stringsPath);
     }
-    codes.erase(0);
-    out.assign(codes.begin(), codes.end());
+    codes.remove(0);
+    codes.ascending(out);
     return true;
 }
 
@@ -156,6 +215,7 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
     if (italic) ft.face->style_flags |= FT_STYLE_FLAG_ITALIC;
 
     const int16_t extraSpace = static_cast<int16_t>(static_cast<double>(sizePx) * 0.4);
+    std::vector<uint8_t> scratch;
     for (int32_t i = 0; i < font->glyphCount; ++i) {
         FontGlyph& g = font->glyphs[i];
         const bool synthesise = synthBold || synthItalic;
@@ -171,7 +231,13 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
             continue;
         }
         const FT_GlyphSlot slot = ft.face->glyph;
-        if (!copyCoverage(slot->bitmap, g.bitmap)) return false;
+        bool unusable = false;
+        if (!copyCoverage(slot->bitmap, g.bitmap, scratch, &unusable)) return false;
+        if (unusable) {
+            a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_Load_Char unicode %d error %d\n", g.code,
+                     FT_Err_Unimplemented_Feature);
+            continue;
+        }
         g.xOffset = 0;
         g.yOffset = static_cast<int16_t>(sizePx - slot->bitmap_top);
         g.advance = static_cast<int16_t>(g.bitmap.pixels ? g.bitmap.width : 0);
@@ -182,7 +248,7 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
 }
 
 bool ZTI_CreateFontGlyphBitmapsFromTTF(VozerFont* font, const char* ttfPath, int32_t sizePx, const char* style) {
-    std::vector<uint8_t> bytes;
+    FileBytes bytes;
     const ReadResult read = readWholeFile(ttfPath, bytes);
     if (read != ReadResult::Ok || bytes.empty()) {
         api()->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_New_Face error %d. Does the font file and path '%s' exist?\n",

@@ -25,8 +25,6 @@ constexpr double MIN_SCALE = 0.001;
 constexpr double MAX_SCALE = 10.0;
 constexpr double SCALE_MATCH = 0.01;
 constexpr float DEFAULT_KERN_THRESHOLD = 0.75f;
-// Below this alpha a generated pixel is dropped to fully transparent.
-constexpr uint32_t FAINT_ALPHA = 4;
 constexpr int32_t LATIN1_GLYPHS = 256;
 // Settings that are integers in pixels are refused beyond this.
 constexpr int32_t MAX_PIXEL_SETTING = 1000;
@@ -53,8 +51,9 @@ bool intSetting(const vudozar::Array* settings, const char* row, int32_t fallbac
     return true;
 }
 
-// Every glyph image: the transparent fill keeps bilinear filtering from
-// pulling dark fringes into edges; faint pixels then become fully clear.
+// Every glyph image cut from a bitmap: the transparent fill keeps bilinear
+// filtering from pulling dark fringes into edges; faint pixels then become
+// fully clear. (Rendered outlines come out of their copy finished.)
 void finishGlyphImages(VozerFont* font) {
     for (int32_t i = 0; i < font->glyphCount; ++i) {
         VozerBitmap& b = font->glyphs[i].bitmap;
@@ -161,6 +160,7 @@ bool generateFromBitmap(VozerFont* font, const vudozar::Database* db, const vudo
         reason = "Array 'glyphs' is missing or has bad parms - see specifications.";
         return false;
     }
+    finishGlyphImages(font);
     font->utf8 = 0;
     return true;
 }
@@ -368,7 +368,6 @@ bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale) {
     const bool made = ttfInput ? generateFromTTF(font, db, settings, scale, reason)
                                : generateFromBitmap(font, db, settings, scale, spacing, reason);
     if (!made) return fail();
-    finishGlyphImages(font);
     if (font->utf8)
         for (int32_t i = 0; i < font->glyphCount; ++i)
             font->glyphs[i].advance = static_cast<int16_t>(font->glyphs[i].advance + spacing);

@@ -17,6 +17,9 @@ struct Array;
 
 namespace vz::font {
 
+// Generated glyph pixels whose alpha is this or less are made fully clear.
+constexpr uint32_t FAINT_ALPHA = 4;
+
 // ZTI_GenerateFontFromSource: fills `font` from font->name + ".xml" at the
 // display scale `requestedScale`. Failures are reported by popup, naming the
 // source and the reason.

@@ -1,10 +1,12 @@
 #include "font/font_kerning.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "api/engine_api.h"
 
@@ -13,76 +15,74 @@ namespace vz::font {
 namespace {
 
 constexpr int32_t KERN_SANITY_LIMIT = 120;
-// A gap no pair of rows can reach: rows without ink, or outside the image.
-constexpr int16_t NO_INK = 0x3FFF;
-constexpr int32_t LANES = 8;
 
 bool excludedFromKerning(int32_t code) { return code == 32 || code == 45 || code == 95; }
 
-// The smallest alpha byte that counts as ink for `threshold`.
+bool hasImage(const FontGlyph& g) { return g.bitmap.pixels && g.bitmap.width > 0 && g.bitmap.height > 0; }
+
+// The smallest alpha byte that counts as ink for `threshold` (256: none does).
 int32_t inkAlpha(float threshold) {
     int32_t a = 0;
     while (a < 256 && static_cast<float>(a) / 255.0f < threshold) ++a;
     return a;
 }
 
-// Per row of a band of rows shared by every glyph of the font (row 0 is
-// yOffset `top`): transparent pixels before the first ink from the left and
-// from the right, NO_INK where the glyph has no ink or no row. Rows outside
-// either image can never bring a pair closer than the cap, so only rows
-// where both glyphs have ink decide, and over a shared band that is a plain
-// element-wise sum and minimum.
-struct InkProfile {
-    int32_t width = 0;  // 0: no image
-    std::vector<int16_t> left, right;
-};
-
-InkProfile profileOf(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows) {
-    InkProfile p;
-    const VozerBitmap& b = g.bitmap;
-    p.left.assign(static_cast<size_t>(rows), NO_INK);
-    p.right.assign(static_cast<size_t>(rows), NO_INK);
-    if (!b.pixels || b.width <= 0 || b.height <= 0) return p;
-    p.width = b.width;
-    const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
-    const uint32_t minWord = static_cast<uint32_t>(minAlpha) << 24;
-    for (int32_t y = 0; y < b.height; ++y) {
-        const int32_t row = g.yOffset + y - top;
-        if (row < 0 || row >= rows) continue;
-        const uint32_t* pixels = b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride);
-        int32_t x = 0;
-        while (x < b.width && (pixels[x] & 0xFF000000u) < minWord) ++x;
-        if (x == b.width) continue;
-        int32_t r = 0;
-        while ((pixels[b.width - 1 - r] & 0xFF000000u) < minWord) ++r;
-        p.left[static_cast<size_t>(row)] = static_cast<int16_t>(std::min<int32_t>(x, NO_INK));
-        p.right[static_cast<size_t>(row)] = static_cast<int16_t>(std::min<int32_t>(r, NO_INK));
+// Bit x set: pixel x of the `count` (at most 64) from `pixels` is ink, its
+// word at least `inkWord` (which is not 0). Built without a branch per
+// pixel: where ink starts differs from row to row, and a loop that stops
+// there mispredicts on nearly every row.
+uint64_t inkBits(const uint32_t* pixels, int32_t count, uint32_t inkWord) {
+    uint64_t bits = 0;
+    int32_t x = 0;
+#if defined(__SSE2__)
+    // Four words at a time; the unsigned comparison is a signed one with
+    // the top bits flipped.
+    const __m128i flip = _mm_set1_epi32(INT32_MIN);
+    const __m128i below = _mm_set1_epi32(static_cast<int32_t>((inkWord - 1) ^ 0x80000000u));
+    for (; x + 4 <= count; x += 4) {
+        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+        const __m128i ink = _mm_cmpgt_epi32(_mm_xor_si128(words, flip), below);
+        bits |= static_cast<uint64_t>(_mm_movemask_ps(_mm_castsi128_ps(ink))) << x;
     }
-    return p;
+#endif
+    for (; x < count; ++x) bits |= static_cast<uint64_t>(pixels[x] >= inkWord) << x;
+    return bits;
 }
 
-// -(the smallest sum of facing gaps over the rows, at most the narrower
-// width less one).
-int32_t kernProfiles(const InkProfile& l, const InkProfile& r) {
-    if (l.width <= 0 || r.width <= 0) return 0;
-    const int32_t m = std::min(l.width, r.width) - 1;
-    const int16_t* a = l.right.data();
-    const int16_t* b = r.left.data();
-    const size_t rows = l.right.size();
-    int32_t best = m;
-    // Eight rows at a time as one vector add and minimum (GCC's vector
-    // extension; scalar code where the target has no vectors).
-    typedef int16_t Rows8 __attribute__((vector_size(16)));
-    Rows8 low = {NO_INK, NO_INK, NO_INK, NO_INK, NO_INK, NO_INK, NO_INK, NO_INK};
-    for (size_t i = 0; i + LANES <= rows; i += LANES) {
-        Rows8 x, y;
-        std::memcpy(&x, a + i, sizeof x);
-        std::memcpy(&y, b + i, sizeof y);
-        const Rows8 sum = x + y;
-        low = sum < low ? sum : low;
+// The first and the last ink pixel of a row of `width` pixels (last = -1
+// when there is none).
+void inkSpan(const uint32_t* pixels, int32_t width, uint32_t inkWord, int32_t& first, int32_t& last) {
+    first = width, last = -1;
+    if (inkWord == 0) {  // every pixel is ink
+        first = 0, last = width - 1;
+        return;
     }
-    for (int32_t k = 0; k < LANES; ++k) best = std::min<int32_t>(best, low[k]);
-    return -std::max(best, 0);
+    for (int32_t base = 0; base < width; base += 64) {
+        const uint64_t bits = inkBits(pixels + base, std::min(width - base, 64), inkWord);
+        if (!bits) continue;
+        first = std::min(first, base + __builtin_ctzll(bits));
+        last = base + 63 - __builtin_clzll(bits);
+    }
+}
+
+// For every row of `g` that has ink and lies in the band of `rows` rows
+// starting at yOffset `top`: visit(band row, clear pixels before the first
+// ink from the left, the same from the right).
+template <typename Visit>
+void scanInkRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows, Visit visit) {
+    const VozerBitmap& b = g.bitmap;
+    if (!hasImage(g) || minAlpha > 255) return;
+    const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
+    // Alpha is the top byte of the pixel word: the word is at least this
+    // exactly when the alpha is at least minAlpha, whatever the colour.
+    const uint32_t inkWord = static_cast<uint32_t>(minAlpha) << 24;
+    const int32_t firstRow = std::max(0, top - g.yOffset);
+    const int32_t endRow = std::min(b.height, top + rows - g.yOffset);
+    for (int32_t y = firstRow; y < endRow; ++y) {
+        int32_t first = 0, last = 0;
+        inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, first, last);
+        if (last >= 0) visit(g.yOffset + y - top, first, b.width - 1 - last);
+    }
 }
 
 // The band of rows that covers every glyph image.
@@ -92,71 +92,245 @@ void rowBand(const VozerFont* font, int32_t& top, int32_t& rows) {
     bool any = false;
     for (int32_t i = 0; i < font->glyphCount; ++i) {
         const FontGlyph& g = font->glyphs[i];
-        if (!g.bitmap.pixels || g.bitmap.width <= 0 || g.bitmap.height <= 0) continue;
+        if (!hasImage(g)) continue;
         top = any ? std::min(top, static_cast<int32_t>(g.yOffset)) : g.yOffset;
         bottom = any ? std::max(bottom, g.yOffset + g.bitmap.height) : g.yOffset + g.bitmap.height;
         any = true;
     }
     rows = any ? bottom - top : 0;
-    rows = (rows + LANES - 1) / LANES * LANES;
 }
 
-}  // namespace
+// Gaps kerned many left glyphs at a time, as vectors (GCC's vector
+// extension; scalar code where the target has no vectors). A gap of NO_INK
+// marks a row without ink: no sum with it comes below the cap of a pair,
+// the narrower image less one, so such rows never decide; and two gaps add
+// up within the type. Bytes, sixteen glyphs a vector, serve fonts whose
+// images are all narrower than NO_INK, which keeps every width, gap and cap
+// below it; wider images take int16_t, eight a vector, with widths and gaps
+// held below NO_INK (they reach it only in images some 16,000 pixels wide,
+// whose kerning is far past what a file holds anyway).
+template <typename Gap>
+struct GapLanes;
+template <>
+struct GapLanes<uint8_t> {
+    typedef uint8_t Lanes __attribute__((vector_size(16)));
+    typedef int16_t Wide __attribute__((vector_size(32)));
+    typedef int8_t Entries __attribute__((vector_size(16)));
+    static constexpr uint8_t NO_INK = 127;
+};
+template <>
+struct GapLanes<int16_t> {
+    typedef int16_t Lanes __attribute__((vector_size(16)));
+    typedef int16_t Wide __attribute__((vector_size(16)));
+    typedef int8_t Entries __attribute__((vector_size(8)));
+    static constexpr int16_t NO_INK = 0x3FFF;
+};
 
-int32_t glyphCode(const VozerFont* font, int32_t index) {
-    return font->utf8 ? font->glyphs[index].code : index;
-}
-
-int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold) {
-    const int32_t minAlpha = inkAlpha(threshold);
-    const int32_t top = std::min(left.yOffset, right.yOffset);
-    const int32_t bottom = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height);
-    const int32_t rows = (bottom - top + LANES - 1) / LANES * LANES;
-    return kernProfiles(profileOf(left, minAlpha, top, rows), profileOf(right, minAlpha, top, rows));
-}
-
-void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshold) {
-    if (!font || !font->glyphs || font->glyphCount <= 0) return;
-    const int32_t count = font->glyphCount;
-    const int32_t minAlpha = inkAlpha(threshold);
-    int32_t top = 0, rows = 0;
-    rowBand(font, top, rows);
-    std::vector<InkProfile> profiles(static_cast<size_t>(count));
-    std::vector<uint8_t> kernable(static_cast<size_t>(count)), excluded(static_cast<size_t>(count));
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t code = glyphCode(font, i);
-        kernable[static_cast<size_t>(i)] = code >= 0 && code < KERN_CODE_LIMIT;
-        excluded[static_cast<size_t>(i)] = excludedFromKerning(code);
-        if (kernable[static_cast<size_t>(i)] && !excluded[static_cast<size_t>(i)])
-            profiles[static_cast<size_t>(i)] = profileOf(font->glyphs[i], minAlpha, top, rows);
+// Which glyphs kern: columns 0..columns-1 hold all that do (generated fonts
+// are sorted by code, so the glyphs past KERN_CODE_LIMIT trail).
+struct KernSet {
+    std::vector<uint8_t> kernable, excluded;
+    int32_t columns = 0;
+    bool takesPart(const VozerFont* font, int32_t i) const {
+        return kernable[static_cast<size_t>(i)] && !excluded[static_cast<size_t>(i)] && hasImage(font->glyphs[i]);
     }
-    const int8_t padding = static_cast<int8_t>(std::clamp(kernPadding, -128, 127));
+};
+
+// The ink of every glyph that kerns, laid out so that kerning one right
+// glyph against all left glyphs is one vector add and minimum per row where
+// the right glyph has ink. A glyph that kerns with nothing or has no image
+// has width 0 here, which makes its kern 0 whatever the gaps say.
+template <typename Gap>
+struct InkTable {
+    typedef typename GapLanes<Gap>::Lanes Lanes;
+    static constexpr int32_t LANES = static_cast<int32_t>(sizeof(Lanes) / sizeof(Gap));
+    int32_t vectors = 0;       // Lanes per band row
+    std::vector<Lanes> width;  // image widths, by column
+    // Band row r, columns LANES * v onwards: the clear pixels right of the
+    // ink (NO_INK for rows without ink).
+    std::vector<Lanes> rightGaps;
+    // Per column, from leftStart[c] to leftStart[c + 1]: the band rows where
+    // that glyph has ink, and its clear pixels left of the ink.
+    std::vector<int32_t> leftStart;
+    std::vector<int32_t> leftRow;
+    std::vector<Gap> leftGap;
+
+    InkTable(const VozerFont* font, const KernSet& set, int32_t minAlpha) {
+        constexpr Gap NO_INK = GapLanes<Gap>::NO_INK;
+        vectors = (set.columns + LANES - 1) / LANES;
+        width.assign(static_cast<size_t>(vectors), Lanes{});
+        int32_t top = 0, rows = 0;
+        rowBand(font, top, rows);
+        Lanes none;
+        for (int32_t k = 0; k < LANES; ++k) none[k] = NO_INK;
+        rightGaps.assign(static_cast<size_t>(rows) * static_cast<size_t>(vectors), none);
+        size_t inkRows = 0;
+        for (int32_t i = 0; i < set.columns; ++i)
+            if (set.takesPart(font, i)) inkRows += static_cast<size_t>(font->glyphs[i].bitmap.height);
+        leftStart.reserve(static_cast<size_t>(set.columns) + 1);
+        leftRow.reserve(inkRows);
+        leftGap.reserve(inkRows);
+        leftStart.push_back(0);
+        for (int32_t i = 0; i < set.columns; ++i) {
+            const FontGlyph& g = font->glyphs[i];
+            if (set.takesPart(font, i)) {
+                width[static_cast<size_t>(i / LANES)][i % LANES] =
+                    static_cast<Gap>(std::min<int32_t>(g.bitmap.width, NO_INK - 1));
+                scanInkRows(g, minAlpha, top, rows, [&](int32_t row, int32_t leftClear, int32_t rightClear) {
+                    rightGaps[static_cast<size_t>(row) * static_cast<size_t>(vectors) + static_cast<size_t>(i / LANES)]
+                             [i % LANES] = static_cast<Gap>(std::min<int32_t>(rightClear, NO_INK - 1));
+                    leftRow.push_back(row);
+                    leftGap.push_back(static_cast<Gap>(std::min<int32_t>(leftClear, NO_INK - 1)));
+                });
+            }
+            leftStart.push_back(static_cast<int32_t>(leftRow.size()));
+        }
+    }
+
+    // How far (0 or more) right glyph `j` moves towards every column.
+    void kernRow(int32_t j, Lanes* kern) const {
+        Lanes none;
+        for (int32_t k = 0; k < LANES; ++k) none[k] = GapLanes<Gap>::NO_INK;
+        for (int32_t v = 0; v < vectors; ++v) kern[v] = none;
+        const auto rowGaps = [&](int32_t k) {
+            return rightGaps.data() +
+                   static_cast<size_t>(leftRow[static_cast<size_t>(k)]) * static_cast<size_t>(vectors);
+        };
+        // Two rows a pass: each pass reads and writes the row of results once.
+        const int32_t end = leftStart[static_cast<size_t>(j) + 1];
+        int32_t k = leftStart[static_cast<size_t>(j)];
+        for (; k + 1 < end; k += 2) {
+            const Lanes* gaps0 = rowGaps(k);
+            const Lanes* gaps1 = rowGaps(k + 1);
+            const Gap gap0 = leftGap[static_cast<size_t>(k)], gap1 = leftGap[static_cast<size_t>(k) + 1];
+            for (int32_t v = 0; v < vectors; ++v) {
+                const Lanes sum0 = gaps0[v] + gap0, sum1 = gaps1[v] + gap1;
+                const Lanes sum = sum0 < sum1 ? sum0 : sum1;
+                kern[v] = sum < kern[v] ? sum : kern[v];
+            }
+        }
+        if (k < end) {
+            const Lanes* gaps = rowGaps(k);
+            const Gap gap = leftGap[static_cast<size_t>(k)];
+            for (int32_t v = 0; v < vectors; ++v) {
+                const Lanes sum = gaps[v] + gap;
+                kern[v] = sum < kern[v] ? sum : kern[v];
+            }
+        }
+        // Never further than the narrower image less one pixel (0 where a
+        // width is 0).
+        const Gap rightWidth = width[static_cast<size_t>(j / LANES)][j % LANES];
+        for (int32_t v = 0; v < vectors; ++v) {
+            Lanes cap = width[static_cast<size_t>(v)] < rightWidth ? width[static_cast<size_t>(v)] : rightWidth;
+            cap += reinterpret_cast<Lanes>(cap > 0);  // true is all ones: less one
+            kern[v] = kern[v] < cap ? kern[v] : cap;
+        }
+    }
+};
+
+template <typename Gap>
+void kernAll(VozerFont* font, const KernSet& set, int32_t kernPadding, int32_t minAlpha) {
+    typedef typename GapLanes<Gap>::Lanes Lanes;
+    typedef typename GapLanes<Gap>::Wide Wide;
+    typedef typename GapLanes<Gap>::Entries Entries;
+    constexpr int32_t LANES = InkTable<Gap>::LANES;
+    const InkTable<Gap> table(font, set, minAlpha);
+    const int32_t count = font->glyphCount, columns = set.columns;
+
+    // Every entry is the padding less the pair's kern, clamped rather than
+    // wrapped: a wrapped byte would push the pair far apart instead of close
+    // together. Glyphs that kern with nothing get the padding.
+    const auto padding = static_cast<int8_t>(std::clamp(kernPadding, -128, 127));
+    // The padding in a lane: beyond these bounds every entry clamps the same
+    // way, and within them no difference leaves int16_t.
+    const auto paddingLane = static_cast<int16_t>(std::clamp(kernPadding, -128, 127 + GapLanes<Gap>::NO_INK));
+    std::vector<Lanes> kern(static_cast<size_t>(table.vectors));
+    std::vector<int8_t> entries(static_cast<size_t>(table.vectors) * LANES);
+    std::vector<int16_t> kernOfColumn(static_cast<size_t>(table.vectors) * LANES);
     for (int32_t j = 0; j < count; ++j) {
-        if (!kernable[static_cast<size_t>(j)]) continue;
+        if (!set.kernable[static_cast<size_t>(j)]) continue;
         FontGlyph& right = font->glyphs[j];
         if (!right.kerning) {
             right.kerning = static_cast<int8_t*>(std::malloc(static_cast<size_t>(count)));
             if (!right.kerning) return;
         }
-        const bool rightExcluded = excluded[static_cast<size_t>(j)];
-        for (int32_t i = 0; i < count; ++i) {
-            if (rightExcluded || !kernable[static_cast<size_t>(i)] || excluded[static_cast<size_t>(i)]) {
-                right.kerning[i] = padding;
-                continue;
-            }
-            const int32_t k = kernProfiles(profiles[static_cast<size_t>(i)], profiles[static_cast<size_t>(j)]);
-            const int32_t total = k + kernPadding;
-            if (std::abs(total) >= KERN_SANITY_LIMIT)
+        int8_t* row = right.kerning;
+        std::memset(row + columns, static_cast<uint8_t>(padding), static_cast<size_t>(count - columns));
+        if (set.excluded[static_cast<size_t>(j)]) {
+            std::memset(row, static_cast<uint8_t>(padding), static_cast<size_t>(columns));
+            continue;
+        }
+        table.kernRow(j, kern.data());
+        Lanes farthest = Lanes{};
+        for (int32_t v = 0; v < table.vectors; ++v) {
+            farthest = kern[static_cast<size_t>(v)] > farthest ? kern[static_cast<size_t>(v)] : farthest;
+            const Wide k = __builtin_convertvector(kern[static_cast<size_t>(v)], Wide);
+            Wide entry = paddingLane - k;
+            entry = entry < -128 ? -128 : entry;
+            entry = entry > 127 ? 127 : entry;
+            const Entries bytes = __builtin_convertvector(entry, Entries);
+            std::memcpy(entries.data() + static_cast<size_t>(v) * LANES, &bytes, sizeof bytes);
+            std::memcpy(kernOfColumn.data() + static_cast<size_t>(v) * LANES, &k, sizeof k);
+        }
+        std::memcpy(row, entries.data(), static_cast<size_t>(columns));
+        int32_t largest = 0;
+        for (int32_t k = 0; k < LANES; ++k) largest = std::max<int32_t>(largest, farthest[k]);
+        // Kerns are 0 or negative: only the farthest move, or the padding
+        // itself, can go past what a byte holds.
+        if (std::abs(kernPadding) < KERN_SANITY_LIMIT && std::abs(kernPadding - largest) < KERN_SANITY_LIMIT) continue;
+        for (int32_t i = 0; i < columns; ++i) {
+            if (!set.kernable[static_cast<size_t>(i)] || set.excluded[static_cast<size_t>(i)]) continue;
+            const int32_t k = -kernOfColumn[static_cast<size_t>(i)];
+            if (std::abs(k + kernPadding) >= KERN_SANITY_LIMIT)
                 api()->Popup(1,
                              "Sanity check fail: ZTI_DetermineKernPairs for chars #%d and #%d has too large padding "
                              "(%d) and kern_padding (%d) total. Total needs to fit into 8-bit signed int in selected "
                              "mft format!\n",
                              i, j, k, kernPadding);
-            // Clamped rather than wrapped: a wrapped byte would push the pair
-            // far apart instead of close together.
-            right.kerning[i] = static_cast<int8_t>(std::clamp(total, -128, 127));
         }
     }
+}
+
+}  // namespace
+
+int32_t glyphCode(const VozerFont* font, int32_t index) { return font->utf8 ? font->glyphs[index].code : index; }
+
+int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold) {
+    if (!hasImage(left) || !hasImage(right)) return 0;
+    const int32_t minAlpha = inkAlpha(threshold);
+    const int32_t top = std::min(left.yOffset, right.yOffset);
+    const int32_t rows = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height) - top;
+    const int32_t cap = std::min(left.bitmap.width, right.bitmap.width) - 1;
+    std::vector<int32_t> rightOfLeft(static_cast<size_t>(rows), -1);
+    scanInkRows(left, minAlpha, top, rows,
+                [&](int32_t row, int32_t, int32_t gap) { rightOfLeft[static_cast<size_t>(row)] = gap; });
+    int32_t closest = cap;
+    scanInkRows(right, minAlpha, top, rows, [&](int32_t row, int32_t gap, int32_t) {
+        if (rightOfLeft[static_cast<size_t>(row)] >= 0)
+            closest = std::min(closest, rightOfLeft[static_cast<size_t>(row)] + gap);
+    });
+    return -std::max(closest, 0);
+}
+
+void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshold) {
+    if (!font || !font->glyphs || font->glyphCount <= 0) return;
+    const int32_t count = font->glyphCount;
+    KernSet set;
+    set.kernable.resize(static_cast<size_t>(count));
+    set.excluded.resize(static_cast<size_t>(count));
+    int32_t widest = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t code = glyphCode(font, i);
+        set.kernable[static_cast<size_t>(i)] = code >= 0 && code < KERN_CODE_LIMIT;
+        set.excluded[static_cast<size_t>(i)] = excludedFromKerning(code);
+        if (set.kernable[static_cast<size_t>(i)]) set.columns = i + 1;
+    }
+    for (int32_t i = 0; i < set.columns; ++i)
+        if (set.takesPart(font, i)) widest = std::max(widest, font->glyphs[i].bitmap.width);
+    if (widest < GapLanes<uint8_t>::NO_INK)
+        kernAll<uint8_t>(font, set, kernPadding, inkAlpha(threshold));
+    else
+        kernAll<int16_t>(font, set, kernPadding, inkAlpha(threshold));
 }
 
 }  // namespace vz::font

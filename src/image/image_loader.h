@@ -78,5 +78,9 @@ bool createImageResized(VozerBitmap* target, const VozerBitmap* source, int32_t 
 // left; a later one wins) and stays transparent, so that bilinear filtering
 // does not pull a dark fringe into the edges of a shape. Alpha is unchanged.
 void fillTransparentColours(VozerBitmap* bitmap);
+// The same fill for the pixels of the rectangle x0..x1-1, y0..y1-1 only (it
+// is clipped to the bitmap); neighbours outside the rectangle still count.
+// The fill is the same whether done at once or rectangle by rectangle.
+void fillTransparentColoursIn(VozerBitmap* bitmap, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
 
 }  // namespace vz::image

@@ -8,6 +8,7 @@
 // reads, so memory stays a few rows whatever the size.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -125,24 +126,33 @@ void resample(const uint8_t* source, int32_t sourceWidth, int32_t sourceHeight, 
 
 }  // namespace
 
-void fillTransparentColours(VozerBitmap* bitmap) {
+void fillTransparentColoursIn(VozerBitmap* bitmap, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     if (!bitmap || !bitmap->pixels) return;
     const int32_t width = pixelWidth(bitmap), height = pixelHeight(bitmap);
-    auto* pixels = reinterpret_cast<uint8_t*>(bitmap->pixels);
-    const auto at = [&](int32_t x, int32_t y) { return pixels + (static_cast<size_t>(y) * width + x) * 4; };
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) {
-            uint8_t* p = at(x, y);
-            if (p[3] != 0) continue;
+    x0 = std::max(x0, 0), y0 = std::max(y0, 0);
+    x1 = std::min(x1, width), y1 = std::min(y1, height);
+    // Pixels as little-endian words: alpha, the fourth byte in either byte
+    // order, is the top byte, and the colour the three below it.
+    constexpr uint32_t ALPHA = 0xFF000000u;
+    for (int32_t y = y0; y < y1; ++y) {
+        uint32_t* row = bitmap->pixels + static_cast<size_t>(y) * static_cast<size_t>(width);
+        const uint32_t* above = y > 0 ? row - width : nullptr;
+        const uint32_t* below = y + 1 < height ? row + width : nullptr;
+        for (int32_t x = x0; x < x1; ++x) {
+            uint32_t colour = row[x];
+            if (colour & ALPHA) continue;
             // Above, right, below, left: a later opaque neighbour wins. Alpha
             // never changes here, so the order of the pass does not matter.
-            const uint8_t* neighbours[4] = {y > 0 ? at(x, y - 1) : nullptr, x + 1 < width ? at(x + 1, y) : nullptr,
-                                            y + 1 < height ? at(x, y + 1) : nullptr, x > 0 ? at(x - 1, y) : nullptr};
-            for (const uint8_t* n : neighbours)
-                if (n && n[3] != 0) std::memcpy(p, n, 3);
+            if (above && (above[x] & ALPHA)) colour = above[x];
+            if (x + 1 < width && (row[x + 1] & ALPHA)) colour = row[x + 1];
+            if (below && (below[x] & ALPHA)) colour = below[x];
+            if (x > 0 && (row[x - 1] & ALPHA)) colour = row[x - 1];
+            row[x] = colour & ~ALPHA;
         }
     }
 }
+
+void fillTransparentColours(VozerBitmap* bitmap) { fillTransparentColoursIn(bitmap, 0, 0, INT32_MAX, INT32_MAX); }
 
 bool createImageResized(VozerBitmap* target, const VozerBitmap* source, int32_t width, int32_t height) {
     VozerEngineApi* engine = api();

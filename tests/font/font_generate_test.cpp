@@ -9,10 +9,12 @@
 #include <memory>
 
 #include "data/vudozar.h"
+#include "font/font_atlas.h"
 #include "font/font_generate.h"
 #include "font/font_kerning.h"
 #include "font/text_layout.h"
 #include "font_fixture.h"
+#include "image/image_loader.h"
 
 namespace vz {
 namespace {
@@ -120,6 +122,104 @@ TEST(FontGenerate, DejaVuSansMatchesFreeTypeAndKerns) {
     ASSERT_TRUE(font::decodeFontFile(&loaded.font, bytes.data(), bytes.size()));
     EXPECT_EQ(font::encodeFontFile(&loaded.font), bytes);
     EXPECT_EQ(kernOf(loaded.font, 'A', 'V'), kernOf(f.font, 'A', 'V'));
+}
+
+// Automatic kerning as defined, pixel by pixel: over the rows from the
+// higher glyph's top, a row's gaps are the clear pixels from the facing edge
+// to the first ink (the narrower width less one where there is none), and
+// the right glyph moves left by the smallest sum, at most that cap.
+int32_t definedKern(const font::FontGlyph& l, const font::FontGlyph& r, float threshold) {
+    if (!l.bitmap.pixels || !r.bitmap.pixels) return 0;
+    const int32_t cap = std::min(l.bitmap.width, r.bitmap.width) - 1;
+    const int32_t top = std::min(l.yOffset, r.yOffset);
+    const int32_t rows = std::max(l.bitmap.height, r.bitmap.height);
+    auto gap = [&](const font::FontGlyph& g, int32_t row, bool fromRight) {
+        const int32_t y = row + top - g.yOffset;
+        if (y < 0 || y >= g.bitmap.height) return cap;
+        for (int32_t n = 0; n < g.bitmap.width; ++n) {
+            const int32_t x = fromRight ? g.bitmap.width - 1 - n : n;
+            if (static_cast<float>(g.bitmap.pixels[y * g.bitmap.width + x] >> 24) / 255.0f >= threshold) return n;
+        }
+        return cap;
+    };
+    int32_t closest = cap;
+    for (int32_t row = 0; row < rows; ++row) closest = std::min(closest, gap(l, row, true) + gap(r, row, false));
+    return -closest;
+}
+
+TEST(FontGenerate, LatinOneGlyphsKerningAndAtlasAreExactlyAsDefined) {
+    std::string latin1;
+    for (int32_t c = 161; c < 256; ++c)
+        latin1 += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+    Generated g("fonts/latin.mft",
+                source("<node id=\"INPUT\" ttf=\"fonts/DejaVuSans.ttf\" size_px=\"21\"/>\n"
+                       "<node id=\"AUTO_KERN_THRESHOLD\" value=\"0.6\"/>\n",
+                       "<array id=\"additional_utf_characters\"><node id=\"" + latin1 + "\"/></array>\n"));
+    TestFont f("fonts/latin.mft");
+    ASSERT_TRUE(font::ZTI_GenerateFontFromSource(&f.font, 1.0));
+    ASSERT_EQ(f.font.glyphCount, 190);
+
+    // Every glyph is FreeType's coverage, faint pixels cleared, in white.
+    for (int32_t i = 0; i < f.font.glyphCount; ++i) {
+        const Reference ref = freeTypeGlyph(g.ttf, f[i].code, 21);
+        const VozerBitmap& b = f[i].bitmap;
+        SCOPED_TRACE(f[i].code);
+        ASSERT_EQ(b.width, ref.width);
+        ASSERT_EQ(b.height, ref.height);
+        EXPECT_EQ(f[i].yOffset, 21 - ref.top);
+        for (size_t p = 0; p < ref.alpha.size(); ++p)
+            ASSERT_EQ(b.pixels[p], (ref.alpha[p] <= 4 ? 0u : static_cast<uint32_t>(ref.alpha[p]) << 24) | 0xFFFFFFu)
+                << p;
+    }
+    // Every pair kerns as defined; space, hyphen and underscore with nothing.
+    // Again once a glyph is far wider than the others (such fonts are kerned
+    // with wider arithmetic).
+    const auto expectDefinedKerning = [&] {
+        for (int32_t j = 0; j < f.font.glyphCount; ++j) {
+            ASSERT_NE(f[j].kerning, nullptr);
+            for (int32_t i = 0; i < f.font.glyphCount; ++i) {
+                const bool excluded = f[i].code == ' ' || f[i].code == '-' || f[i].code == '_' || f[j].code == ' ' ||
+                                      f[j].code == '-' || f[j].code == '_';
+                const int32_t kern = excluded ? 0 : std::max(definedKern(f[i], f[j], 0.6f), -128);  // a byte holds it
+                ASSERT_EQ(f[j].kerning[i], kern) << f[i].code << " " << f[j].code;
+            }
+        }
+    };
+    expectDefinedKerning();
+    font::FontGlyph& wide = f[font::FindGlyph(&f.font, '~')];
+    testing::setImage(wide, 300, 6, [](int32_t x, int32_t y) { return x > 150 + y * 20 ? 0xFFFFFFFFu : 0x00FFFFFFu; });
+    font::ZTI_DetermineKernPairs(&f.font, 0, 0.6f);
+    expectDefinedKerning();
+
+    // The packed atlas is the glyphs at their places on a clear page, every
+    // clear pixel coloured by its neighbours; two glyphs get colours of
+    // their own, which the fill must carry into their clear pixels.
+    for (int32_t code : {0x41, 0xE9}) {  // 'A' and 'é'
+        VozerBitmap& b = f[font::FindGlyph(&f.font, code)].bitmap;
+        for (int32_t p = 0; p < b.width * 3; ++p) b.pixels[p] ^= static_cast<uint32_t>(p * 0x010307);
+    }
+    rt().shared.atlasPacking = 1;
+    font::ZTI_RecreateFontAtlas(&f.font);
+    rt().shared.atlasPacking = 0;
+    const VozerBitmap& atlas = f.font.atlas;
+    ASSERT_NE(atlas.pixels, nullptr);
+    VozerBitmap expected{};
+    std::vector<uint32_t> page(static_cast<size_t>(atlas.width) * atlas.height, 0u);
+    expected.pixels = page.data();
+    expected.width = expected.dataWidth = atlas.width;
+    expected.height = expected.dataHeight = atlas.height;
+    for (int32_t i = 0; i < f.font.glyphCount; ++i) {
+        const VozerBitmap& b = f[i].bitmap;
+        if (!b.pixels) continue;
+        const auto x0 = static_cast<int32_t>(b.hw.uLeft * static_cast<float>(atlas.width) + 0.5f);
+        const auto y0 = static_cast<int32_t>(b.hw.vTop * static_cast<float>(atlas.height) + 0.5f);
+        for (int32_t y = 0; y < b.height; ++y)
+            for (int32_t x = 0; x < b.width; ++x)
+                page[static_cast<size_t>((y0 + y) * atlas.width + x0 + x)] = b.pixels[y * b.width + x];
+    }
+    image::fillTransparentColours(&expected);
+    for (size_t p = 0; p < page.size(); ++p)
+        ASSERT_EQ(atlas.pixels[p], page[p]) << p % atlas.width << "," << p / atlas.width;
 }
 
 TEST(FontGenerate, StyleAndScales) {
