@@ -101,18 +101,10 @@ Channel Mixer::play(std::shared_ptr<const Pcm> pcm, const void* owner, const Voi
     std::lock_guard<std::mutex> hold(lock_);
     Voice* voice = freeVoice();
     if (!voice) return 0;
-    voice->music = false;
-    voice->owner = owner;
     voice->channels = pcm->channels;
     voice->rate = pcm->rate;
     voice->pcm = std::move(pcm);
-    voice->position = 0;
-    voice->startFrame = settings.startFrame;
-    voice->pitch = settings.pitch;
-    voice->pan = settings.pan;
-    voice->loop = settings.loop;
-    voice->level = voice->target = settings.volume;
-    return start(*voice);
+    return startSound(*voice, owner, std::string(), settings);
 }
 
 Channel Mixer::playStream(std::unique_ptr<Decoder> decoder, const void* owner, const std::string& label,
@@ -121,19 +113,23 @@ Channel Mixer::playStream(std::unique_ptr<Decoder> decoder, const void* owner, c
     std::lock_guard<std::mutex> hold(lock_);
     Voice* voice = freeVoice();
     if (!voice) return 0;
-    voice->music = false;
-    voice->owner = owner;
-    voice->label = label;
     voice->channels = decoder->channels();
     voice->rate = decoder->rate();
     voice->stream = std::move(decoder);
-    voice->position = 0;
-    voice->startFrame = settings.startFrame;
-    voice->pitch = settings.pitch;
-    voice->pan = settings.pan;
-    voice->loop = settings.loop;
-    voice->level = voice->target = settings.volume;
-    return start(*voice);
+    return startSound(*voice, owner, label, settings);
+}
+
+Channel Mixer::startSound(Voice& voice, const void* owner, const std::string& label, const VoiceSettings& settings) {
+    voice.music = false;
+    voice.owner = owner;
+    voice.label = label;
+    voice.position = 0;
+    voice.startFrame = settings.startFrame;
+    voice.pitch = settings.pitch;
+    voice.pan = settings.pan;
+    voice.loop = settings.loop;
+    voice.level = voice.target = settings.volume;
+    return start(voice);
 }
 
 void Mixer::stop(Channel channel) {

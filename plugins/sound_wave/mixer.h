@@ -98,6 +98,9 @@ private:
     struct Voice;
     Voice* find(Channel channel);
     Channel start(Voice& voice);
+    // A sound (not music) voice whose source and format are set: takes the
+    // caller's settings and starts it. The lock is held.
+    Channel startSound(Voice& voice, const void* owner, const std::string& label, const VoiceSettings& settings);
     Voice* freeVoice();
     void mixVoice(Voice& voice, float* out, int frames);
     bool fillStream(Voice& voice, int frames);

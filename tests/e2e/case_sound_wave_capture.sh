@@ -8,18 +8,7 @@ use_program tones
 cp "$VOZER_BUILD_DIR/core/sndmod_wave$VOZER_LIB_SUFFIX" "$game/core/"
 mkdir -p "$game/music"
 sox -n -r 44100 -c 1 "$game/music/loop.ogg" synth 1 sine 441 vol 0.5 || fail "sox could not make the music"
-cat >"$game/prog.xml" <<XML
-<?xml version="1.0" encoding="utf-8"?>
-<vudozar>
-  <array id="PARAMETERS">
-    <node id="APPLICATION" fps_limit="120" />
-    <node id="DEVELOPER" logging="1" console="1" />
-  </array>
-  <array id="VARIANTS">
-    <node id="WINDOWS" renderer_implementation="gfxmod_null" sound_implementation="sndmod_wave" />
-  </array>
-</vudozar>
-XML
+write_prog_xml 'logging="1" console="1"' '' 'sound_implementation="sndmod_wave"'
 export VOZER_SOUND_CAPTURE=capture.wav
 run_game
 show_log

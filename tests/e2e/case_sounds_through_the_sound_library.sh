@@ -10,18 +10,7 @@ mkdir -p "$game/sfx" "$game/music"
 printf 'boom' >"$game/sfx/boom.wav"
 printf 'click' >"$game/sfx/click.ogg"
 printf 'theme' >"$game/music/theme.ogg"
-cat >"$game/prog.xml" <<XML
-<?xml version="1.0" encoding="utf-8"?>
-<vudozar>
-  <array id="PARAMETERS">
-    <node id="APPLICATION" fps_limit="120" />
-    <node id="DEVELOPER" logging="1" console="1" />
-  </array>
-  <array id="VARIANTS">
-    <node id="WINDOWS" renderer_implementation="gfxmod_null" sound_implementation="sndmod_record" />
-  </array>
-</vudozar>
-XML
+write_prog_xml 'logging="1" console="1"' '' 'sound_implementation="sndmod_record"'
 export VOZER_TEST_SOUND_TRACE=sound_calls.txt
 run_game
 expect_status 0
