@@ -13,6 +13,7 @@
 #include "data/vudozar.h"
 #include "font/font_file.h"
 #include "font/font_generate.h"
+#include "font/font_kerning.h"
 #include "font/text_decode.h"
 #include "state/features.h"
 
@@ -85,47 +86,79 @@ const uint8_t* coverageRow(const FT_Bitmap& source, int32_t y, uint8_t* scratch)
     }
 }
 
-// The coverage bitmap of the glyph slot as white pixels whose alpha is the
-// coverage (white is the same word in both pixel byte orders). Coverage of
-// FAINT_ALPHA or less is made fully clear here, as every generated image
-// gets it: the images come out finished, and one colour needs no fill.
-// `scratch` holds one unpacked row. Sets *unusable for pixel modes that are
-// no coverage; false only when memory runs out.
-bool copyCoverage(const FT_Bitmap& source, VozerBitmap& image, std::vector<uint8_t>& scratch, bool* unusable) {
+// Appends the coverage of a rendered glyph to `coverage`, one byte a pixel
+// and rows without padding. `scratch` holds one unpacked row. Sets
+// *unusable (and appends nothing) for pixel modes that are no coverage.
+void gatherCoverage(const FT_Bitmap& source, std::vector<uint8_t>& coverage, std::vector<uint8_t>& scratch,
+                    bool* unusable) {
     *unusable = false;
-    const auto width = static_cast<int32_t>(source.width);
-    const auto height = static_cast<int32_t>(source.rows);
-    if (width <= 0 || height <= 0) return true;
-    auto* pixels = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * static_cast<size_t>(width) * height));
-    if (!pixels) return false;
-    const auto toPixels = [](const uint8_t* coverage, uint32_t* out, size_t count) {
-        for (size_t x = 0; x < count; ++x) {
-            const uint32_t alpha = coverage[x];
-            out[x] = ((alpha > FAINT_ALPHA ? alpha : 0u) << 24) | 0x00FFFFFFu;
-        }
-    };
-    // Rendered outlines have rows without padding: one run over the whole
-    // glyph (small glyphs' rows are too short for vectors one by one).
-    if (source.pixel_mode == FT_PIXEL_MODE_GRAY && source.pitch == width) {
-        toPixels(source.buffer, pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
-    } else {
-        scratch.resize(static_cast<size_t>(width));
-        for (int32_t y = 0; y < height; ++y) {
-            const uint8_t* coverage = coverageRow(source, y, scratch.data());
-            if (!coverage) {
-                std::free(pixels);
-                *unusable = true;
-                return true;
-            }
-            toPixels(coverage, pixels + static_cast<size_t>(y) * static_cast<size_t>(width), static_cast<size_t>(width));
-        }
+    const auto width = static_cast<size_t>(source.width);
+    const auto height = static_cast<size_t>(source.rows);
+    // Rendered outlines have rows without padding: one copy.
+    if (source.pixel_mode == FT_PIXEL_MODE_GRAY && source.pitch == static_cast<int>(width)) {
+        coverage.insert(coverage.end(), source.buffer, source.buffer + width * height);
+        return;
     }
-    image.pixels = pixels;
-    image.width = image.dataWidth = width;
-    image.height = image.dataHeight = height;
-    image.flags |= VZ_BITMAP_HAS_ALPHA;
-    return true;
+    const size_t before = coverage.size();
+    scratch.resize(width);
+    for (size_t y = 0; y < height; ++y) {
+        const uint8_t* row = coverageRow(source, static_cast<int32_t>(y), scratch.data());
+        if (!row) {
+            coverage.resize(before);
+            *unusable = true;
+            return;
+        }
+        coverage.insert(coverage.end(), row, row + width);
+    }
 }
+
+// Rendered glyphs whose coverage waits in one buffer to become images.
+// Making each image right after FreeType renders it (an allocation and four
+// times the bytes between two FreeType calls) slowed FreeType itself down by
+// about as much as the conversion cost: the images are made a batch at a
+// time instead.
+struct PendingImages {
+    struct Glyph {
+        int32_t index, width, height;
+        size_t offset;
+    };
+    std::vector<uint8_t> coverage;
+    std::vector<Glyph> glyphs;
+
+    // Each glyph's image: white pixels whose alpha is the coverage (white is
+    // the same word in both pixel byte orders), coverage of FAINT_ALPHA or
+    // less made fully clear, as every generated image gets it; the images
+    // come out finished, and one colour needs no fill. Measures the ink of
+    // each into `ink` where given. False when memory runs out.
+    bool make(VozerFont* font, GlyphInk* ink) {
+        if (ink) {
+            size_t rows = ink->rows.size();
+            for (const Glyph& p : glyphs) rows += static_cast<size_t>(p.height);
+            ink->rows.reserve(rows);
+        }
+        for (const Glyph& p : glyphs) {
+            const size_t count = static_cast<size_t>(p.width) * static_cast<size_t>(p.height);
+            auto* pixels = static_cast<uint32_t*>(std::malloc(sizeof(uint32_t) * count));
+            if (!pixels) return false;
+            const uint8_t* from = coverage.data() + p.offset;
+            for (size_t x = 0; x < count; ++x) {
+                const uint32_t alpha = from[x];
+                pixels[x] = ((alpha > FAINT_ALPHA ? alpha : 0u) << 24) | 0x00FFFFFFu;
+            }
+            VozerBitmap& image = font->glyphs[p.index].bitmap;
+            image.pixels = pixels;
+            image.width = image.dataWidth = p.width;
+            image.height = image.dataHeight = p.height;
+            image.flags |= VZ_BITMAP_HAS_ALPHA;
+            if (ink) measureInkRows(from, p.width, p.height, FAINT_ALPHA, *ink);
+        }
+        coverage.clear();
+        glyphs.clear();
+        return true;
+    }
+};
+// Coverage bytes gathered before a batch of images is made.
+constexpr size_t IMAGE_BATCH_BYTES = 256 << 10;
 
 void addText(const char* text, CodeSet& codes, const char* stringsPath) {
     std::vector<int32_t> decoded;
@@ -174,7 +207,7 @@ bool collectGlyphCodes(const vudozar::Array* additional, const char* stringsPath
 }
 
 bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t size, const char* ttfName,
-                                    int32_t sizePx, const char* style) {
+                                    int32_t sizePx, const char* style, GlyphInk* ink) {
     VozerEngineApi* a = api();
     if (!font || !ttf) return false;
     if (sizePx < MIN_PIXEL_SIZE || sizePx > MAX_PIXEL_SIZE) {
@@ -215,7 +248,11 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
     if (italic) ft.face->style_flags |= FT_STYLE_FLAG_ITALIC;
 
     const int16_t extraSpace = static_cast<int16_t>(static_cast<double>(sizePx) * 0.4);
+    PendingImages pending;
+    pending.coverage.reserve(IMAGE_BATCH_BYTES + static_cast<size_t>(sizePx) * static_cast<size_t>(sizePx) * 4);
+    pending.glyphs.reserve(static_cast<size_t>(font->glyphCount));
     std::vector<uint8_t> scratch;
+    if (ink) ink->rows.clear();
     for (int32_t i = 0; i < font->glyphCount; ++i) {
         FontGlyph& g = font->glyphs[i];
         const bool synthesise = synthBold || synthItalic;
@@ -231,8 +268,15 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
             continue;
         }
         const FT_GlyphSlot slot = ft.face->glyph;
+        const auto width = static_cast<int32_t>(slot->bitmap.width);
+        const auto height = static_cast<int32_t>(slot->bitmap.rows);
+        const bool hasImage = width > 0 && height > 0;
         bool unusable = false;
-        if (!copyCoverage(slot->bitmap, g.bitmap, scratch, &unusable)) return false;
+        if (hasImage) {
+            const size_t offset = pending.coverage.size();
+            gatherCoverage(slot->bitmap, pending.coverage, scratch, &unusable);
+            if (!unusable) pending.glyphs.push_back(PendingImages::Glyph{i, width, height, offset});
+        }
         if (unusable) {
             a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_Load_Char unicode %d error %d\n", g.code,
                      FT_Err_Unimplemented_Feature);
@@ -240,14 +284,23 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
         }
         g.xOffset = 0;
         g.yOffset = static_cast<int16_t>(sizePx - slot->bitmap_top);
-        g.advance = static_cast<int16_t>(g.bitmap.pixels ? g.bitmap.width : 0);
+        g.advance = static_cast<int16_t>(hasImage ? width : 0);
         if (g.code == 32) g.advance = extraSpace;
         if (g.code == IDEOGRAPHIC_FULL_STOP || g.code == FULLWIDTH_COMMA) g.advance += extraSpace;
+        if (pending.coverage.size() >= IMAGE_BATCH_BYTES && !pending.make(font, ink)) return false;
+    }
+    if (!pending.make(font, ink)) return false;
+    if (ink) {
+        ink->start.assign(static_cast<size_t>(font->glyphCount) + 1, 0);
+        for (int32_t i = 0; i < font->glyphCount; ++i)
+            ink->start[static_cast<size_t>(i) + 1] =
+                ink->start[static_cast<size_t>(i)] + (font->glyphs[i].bitmap.pixels ? font->glyphs[i].bitmap.height : 0);
     }
     return true;
 }
 
-bool ZTI_CreateFontGlyphBitmapsFromTTF(VozerFont* font, const char* ttfPath, int32_t sizePx, const char* style) {
+bool ZTI_CreateFontGlyphBitmapsFromTTF(VozerFont* font, const char* ttfPath, int32_t sizePx, const char* style,
+                                       GlyphInk* ink) {
     FileBytes bytes;
     const ReadResult read = readWholeFile(ttfPath, bytes);
     if (read != ReadResult::Ok || bytes.empty()) {
@@ -255,7 +308,7 @@ bool ZTI_CreateFontGlyphBitmapsFromTTF(VozerFont* font, const char* ttfPath, int
                      read == ReadResult::TooLarge ? -1 : 1, ttfPath ? ttfPath : "");
         return false;
     }
-    return createGlyphBitmapsFromTTFBytes(font, bytes.data(), bytes.size(), ttfPath, sizePx, style);
+    return createGlyphBitmapsFromTTFBytes(font, bytes.data(), bytes.size(), ttfPath, sizePx, style, ink);
 }
 
 }  // namespace vz::font

@@ -85,7 +85,7 @@ void disableAutoKern(VozerFont* font, const vudozar::Array* glyphRows) {
 }
 
 bool generateFromTTF(VozerFont* font, const vudozar::Database* db, const vudozar::Array* settings, double scale,
-                     std::string& reason) {
+                     GlyphInk* ink, std::string& reason) {
     VozerEngineApi* a = api();
     const char* ttf = setting(settings, "INPUT", "ttf");
     VozerFile* probe = a->OpenFile(ttf, "rb");
@@ -116,7 +116,7 @@ bool generateFromTTF(VozerFont* font, const vudozar::Database* db, const vudozar
     font->utf8 = 1;
     font->codesAscending = true;
     const auto pixels = static_cast<int32_t>(sizePx * scale);
-    if (!ZTI_CreateFontGlyphBitmapsFromTTF(font, ttf, pixels, setting(settings, "INPUT", "style"))) {
+    if (!ZTI_CreateFontGlyphBitmapsFromTTF(font, ttf, pixels, setting(settings, "INPUT", "style"), ink)) {
         reason = std::string("The outline font '") + ttf + "' could not be rendered.";
         return false;
     }
@@ -365,7 +365,10 @@ bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale) {
         threshold = static_cast<float>(value);
     }
 
-    const bool made = ttfInput ? generateFromTTF(font, db, settings, scale, reason)
+    // Outline glyphs have their ink measured as they are made, for kerning.
+    GlyphInk ink;
+    ink.minAlpha = inkAlpha(threshold);
+    const bool made = ttfInput ? generateFromTTF(font, db, settings, scale, &ink, reason)
                                : generateFromBitmap(font, db, settings, scale, spacing, reason);
     if (!made) return fail();
     if (font->utf8)
@@ -373,7 +376,7 @@ bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale) {
             font->glyphs[i].advance = static_cast<int16_t>(font->glyphs[i].advance + spacing);
     // Outline fonts are kerned too: their advances are the bare image widths,
     // so without it "AV" and "To" stand as far apart as "HH".
-    ZTI_DetermineKernPairs(font, 0, threshold);
+    determineKernPairs(font, 0, threshold, ttfInput ? &ink : nullptr);
     for (int32_t i = 0; i < font->glyphCount; ++i) font->height = std::max(font->height, font->glyphs[i].bitmap.height);
     if (!font->utf8) disableAutoKern(font, vudozar::FindArray(db, "glyphs"));
     font->lineHeight = font->height + linePadding;

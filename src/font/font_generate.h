@@ -17,6 +17,8 @@ struct Array;
 
 namespace vz::font {
 
+struct GlyphInk;
+
 // Generated glyph pixels whose alpha is this or less are made fully clear.
 constexpr uint32_t FAINT_ALPHA = 4;
 
@@ -27,11 +29,13 @@ bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale);
 
 // ZTI_CreateFontGlyphBitmapsFromTTF: renders every glyph of the font's table
 // (their codes already set) from the outline font file `ttfPath` at sizePx
-// pixels; `style` may name BOLD and ITALIC.
-bool ZTI_CreateFontGlyphBitmapsFromTTF(VozerFont* font, const char* ttfPath, int32_t sizePx, const char* style);
+// pixels; `style` may name BOLD and ITALIC. Where `ink` is given (its
+// minAlpha set), the ink of the images is measured into it for kerning.
+bool ZTI_CreateFontGlyphBitmapsFromTTF(VozerFont* font, const char* ttfPath, int32_t sizePx, const char* style,
+                                       GlyphInk* ink = nullptr);
 // The same over the outline font's bytes; `ttfName` is used in messages.
 bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t size, const char* ttfName,
-                                    int32_t sizePx, const char* style);
+                                    int32_t sizePx, const char* style, GlyphInk* ink = nullptr);
 
 // The code points an outline font gets: printable ASCII always, the texts of
 // the strings database `stringsPath` (null for none), and the characters of

@@ -20,13 +20,6 @@ bool excludedFromKerning(int32_t code) { return code == 32 || code == 45 || code
 
 bool hasImage(const FontGlyph& g) { return g.bitmap.pixels && g.bitmap.width > 0 && g.bitmap.height > 0; }
 
-// The smallest alpha byte that counts as ink for `threshold` (256: none does).
-int32_t inkAlpha(float threshold) {
-    int32_t a = 0;
-    while (a < 256 && static_cast<float>(a) / 255.0f < threshold) ++a;
-    return a;
-}
-
 // Bit x set: pixel x of the `count` (at most 64) from `pixels` is ink, its
 // word at least `inkWord` (which is not 0). Built without a branch per
 // pixel: where ink starts differs from row to row, and a loop that stops
@@ -65,11 +58,26 @@ void inkSpan(const uint32_t* pixels, int32_t width, uint32_t inkWord, int32_t& f
     }
 }
 
+// Bit x set: byte x of the 16 at `coverage` is at least `limit`.
+uint32_t inkBytes(const uint8_t* coverage, uint8_t limit) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage));
+    const __m128i limits = _mm_set1_epi8(static_cast<char>(limit));
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(bytes, limits), bytes)));
+#else
+    uint32_t bits = 0;
+    for (int32_t x = 0; x < 16; ++x) bits |= static_cast<uint32_t>(coverage[x] >= limit) << x;
+    return bits;
+#endif
+}
+
 // For every row of `g` that has ink and lies in the band of `rows` rows
 // starting at yOffset `top`: visit(band row, clear pixels before the first
-// ink from the left, the same from the right).
+// ink from the left, the same from the right). The ink comes from
+// `measured` (the glyph's rows) where given, else from scanning the image.
 template <typename Visit>
-void scanInkRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows, Visit visit) {
+void scanInkRows(const FontGlyph& g, const GlyphInk::Row* measured, int32_t minAlpha, int32_t top, int32_t rows,
+                 Visit visit) {
     const VozerBitmap& b = g.bitmap;
     if (!hasImage(g) || minAlpha > 255) return;
     const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
@@ -80,7 +88,10 @@ void scanInkRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows
     const int32_t endRow = std::min(b.height, top + rows - g.yOffset);
     for (int32_t y = firstRow; y < endRow; ++y) {
         int32_t first = 0, last = 0;
-        inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, first, last);
+        if (measured)
+            first = measured[y].first, last = measured[y].last;
+        else
+            inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, first, last);
         if (last >= 0) visit(g.yOffset + y - top, first, b.width - 1 - last);
     }
 }
@@ -155,7 +166,7 @@ struct InkTable {
     std::vector<int32_t> leftRow;
     std::vector<Gap> leftGap;
 
-    InkTable(const VozerFont* font, const KernSet& set, int32_t minAlpha) {
+    InkTable(const VozerFont* font, const KernSet& set, int32_t minAlpha, const GlyphInk* ink) {
         constexpr Gap NO_INK = GapLanes<Gap>::NO_INK;
         vectors = (set.columns + LANES - 1) / LANES;
         width.assign(static_cast<size_t>(vectors), Lanes{});
@@ -176,7 +187,11 @@ struct InkTable {
             if (set.takesPart(font, i)) {
                 width[static_cast<size_t>(i / LANES)][i % LANES] =
                     static_cast<Gap>(std::min<int32_t>(g.bitmap.width, NO_INK - 1));
-                scanInkRows(g, minAlpha, top, rows, [&](int32_t row, int32_t leftClear, int32_t rightClear) {
+                const auto from = ink ? static_cast<size_t>(ink->start[static_cast<size_t>(i)]) : 0;
+                const bool measured = ink && ink->start[static_cast<size_t>(i) + 1] - static_cast<int32_t>(from) ==
+                                                 g.bitmap.height;
+                const GlyphInk::Row* own = measured ? ink->rows.data() + from : nullptr;
+                scanInkRows(g, own, minAlpha, top, rows, [&](int32_t row, int32_t leftClear, int32_t rightClear) {
                     rightGaps[static_cast<size_t>(row) * static_cast<size_t>(vectors) + static_cast<size_t>(i / LANES)]
                              [i % LANES] = static_cast<Gap>(std::min<int32_t>(rightClear, NO_INK - 1));
                     leftRow.push_back(row);
@@ -229,12 +244,12 @@ struct InkTable {
 };
 
 template <typename Gap>
-void kernAll(VozerFont* font, const KernSet& set, int32_t kernPadding, int32_t minAlpha) {
+void kernAll(VozerFont* font, const KernSet& set, int32_t kernPadding, int32_t minAlpha, const GlyphInk* ink) {
     typedef typename GapLanes<Gap>::Lanes Lanes;
     typedef typename GapLanes<Gap>::Wide Wide;
     typedef typename GapLanes<Gap>::Entries Entries;
     constexpr int32_t LANES = InkTable<Gap>::LANES;
-    const InkTable<Gap> table(font, set, minAlpha);
+    const InkTable<Gap> table(font, set, minAlpha, ink);
     const int32_t count = font->glyphCount, columns = set.columns;
 
     // Every entry is the padding less the pair's kern, clamped rather than
@@ -293,6 +308,46 @@ void kernAll(VozerFont* font, const KernSet& set, int32_t kernPadding, int32_t m
 
 }  // namespace
 
+int32_t inkAlpha(float threshold) {
+    int32_t a = 0;
+    while (a < 256 && static_cast<float>(a) / 255.0f < threshold) ++a;
+    return a;
+}
+
+void measureInkRows(const uint8_t* coverage, int32_t width, int32_t height, uint32_t faint, GlyphInk& ink) {
+    if (width <= 0 || height <= 0) return;
+    const size_t base = ink.rows.size();
+    ink.rows.resize(base + static_cast<size_t>(height));
+    GlyphInk::Row* out = ink.rows.data() + base;
+    if (ink.minAlpha <= 0 || ink.minAlpha > 255) {  // every pixel is ink, or none is
+        const GlyphInk::Row row = ink.minAlpha <= 0 ? GlyphInk::Row{0, width - 1} : GlyphInk::Row{width, -1};
+        for (int32_t y = 0; y < height; ++y) out[y] = row;
+        return;
+    }
+    // Cleared coverage is 0, which is no ink.
+    const auto limit = static_cast<uint8_t>(std::max<uint32_t>(static_cast<uint32_t>(ink.minAlpha), faint + 1));
+    // Sixteen bytes are read at a time, running on into the next rows; the
+    // last pieces of the image are read from a copy padded to sixteen.
+    const size_t total = static_cast<size_t>(width) * static_cast<size_t>(height);
+    uint8_t padded[32] = {};
+    const size_t paddedFrom = total > 16 ? total - 16 : 0;
+    std::memcpy(padded, coverage + paddedFrom, total - paddedFrom);
+    size_t at = 0;
+    for (int32_t y = 0; y < height; ++y) {
+        int32_t first = width, last = -1;
+        for (int32_t x = 0; x < width; x += 16, at += 16) {
+            const uint8_t* piece = at < paddedFrom ? coverage + at : padded + (at - paddedFrom);
+            const int32_t count = std::min(width - x, 16);
+            const uint32_t bits = inkBytes(piece, limit) & ((1u << count) - 1u);
+            if (!bits) continue;
+            first = std::min(first, x + __builtin_ctz(bits));
+            last = x + 31 - __builtin_clz(bits);
+        }
+        at -= static_cast<size_t>((16 - width % 16) % 16);
+        out[y] = GlyphInk::Row{first, last};
+    }
+}
+
 int32_t glyphCode(const VozerFont* font, int32_t index) { return font->utf8 ? font->glyphs[index].code : index; }
 
 int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold) {
@@ -302,10 +357,10 @@ int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold)
     const int32_t rows = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height) - top;
     const int32_t cap = std::min(left.bitmap.width, right.bitmap.width) - 1;
     std::vector<int32_t> rightOfLeft(static_cast<size_t>(rows), -1);
-    scanInkRows(left, minAlpha, top, rows,
+    scanInkRows(left, nullptr, minAlpha, top, rows,
                 [&](int32_t row, int32_t, int32_t gap) { rightOfLeft[static_cast<size_t>(row)] = gap; });
     int32_t closest = cap;
-    scanInkRows(right, minAlpha, top, rows, [&](int32_t row, int32_t gap, int32_t) {
+    scanInkRows(right, nullptr, minAlpha, top, rows, [&](int32_t row, int32_t gap, int32_t) {
         if (rightOfLeft[static_cast<size_t>(row)] >= 0)
             closest = std::min(closest, rightOfLeft[static_cast<size_t>(row)] + gap);
     });
@@ -313,6 +368,10 @@ int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold)
 }
 
 void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshold) {
+    determineKernPairs(font, kernPadding, threshold, nullptr);
+}
+
+void determineKernPairs(VozerFont* font, int32_t kernPadding, float threshold, const GlyphInk* ink) {
     if (!font || !font->glyphs || font->glyphCount <= 0) return;
     const int32_t count = font->glyphCount;
     KernSet set;
@@ -327,10 +386,13 @@ void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshol
     }
     for (int32_t i = 0; i < set.columns; ++i)
         if (set.takesPart(font, i)) widest = std::max(widest, font->glyphs[i].bitmap.width);
+    const int32_t minAlpha = inkAlpha(threshold);
+    // Ink measured for another threshold or another glyph table is no use.
+    if (ink && (ink->minAlpha != minAlpha || ink->start.size() != static_cast<size_t>(count) + 1)) ink = nullptr;
     if (widest < GapLanes<uint8_t>::NO_INK)
-        kernAll<uint8_t>(font, set, kernPadding, inkAlpha(threshold));
+        kernAll<uint8_t>(font, set, kernPadding, minAlpha, ink);
     else
-        kernAll<int16_t>(font, set, kernPadding, inkAlpha(threshold));
+        kernAll<int16_t>(font, set, kernPadding, minAlpha, ink);
 }
 
 }  // namespace vz::font

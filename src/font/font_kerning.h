@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "font/font_record.h"
 
@@ -21,10 +22,36 @@ int32_t glyphCode(const VozerFont* font, int32_t index);
 // one; `threshold` is the alpha (0..1) from which a pixel counts as ink.
 int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold);
 
+// The smallest alpha byte that counts as ink for `threshold` (0..1; 256:
+// none does).
+int32_t inkAlpha(float threshold);
+
+// Where each row of glyph images has ink, measured while the images are
+// made, so that kerning need not scan them again: glyph i's rows are
+// rows[start[i]] onwards, one per image row (`start` has glyphCount + 1
+// entries; a glyph without image has none).
+struct GlyphInk {
+    struct Row {
+        int32_t first, last;  // the first and the last ink pixel; last -1: none
+    };
+    int32_t minAlpha = 0;  // the alpha from which a pixel counts as ink
+    std::vector<int32_t> start;
+    std::vector<Row> rows;
+};
+
+// Appends to `ink` the rows of a glyph image of width x height coverage
+// bytes (alpha, 0..255, rows without padding) at `coverage`. A pixel is ink
+// when its alpha is at least ink.minAlpha after coverage of `faint` or less
+// has been cleared.
+void measureInkRows(const uint8_t* coverage, int32_t width, int32_t height, uint32_t faint, GlyphInk& ink);
+
 // ZTI_DetermineKernPairs: fills the kerning rows of every glyph below
 // KERN_CODE_LIMIT (rows are created where missing) with kernPadding + the
 // pair's kern. Pairs with space, hyphen or underscore get kernPadding. Sums
 // that do not fit the file's signed byte are reported and clamped.
 void ZTI_DetermineKernPairs(VozerFont* font, int32_t kernPadding, float threshold);
+// The same with the ink of the font's images already measured for
+// inkAlpha(threshold) (null: scanned from the images).
+void determineKernPairs(VozerFont* font, int32_t kernPadding, float threshold, const GlyphInk* ink);
 
 }  // namespace vz::font
