@@ -118,7 +118,8 @@ bool ZTI_PackBitmaps(VozerBitmap* atlas, VozerBitmap* const* sources, int32_t co
             for (int bw = e - 5; bw <= e; ++bw) {
                 const int32_t width = 1 << bw, height = 1 << ah;
                 const int64_t area = int64_t{width} * height;
-                if (area > bestArea) continue;
+                // Smaller than the sources together, nothing can fit.
+                if (area > bestArea || static_cast<double>(area) < exactArea) continue;
                 if (area == bestArea && bestWidth != 0 &&
                     squareness(width, height) < squareness(bestWidth, bestHeight))
                     continue;

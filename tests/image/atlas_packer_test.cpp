@@ -120,6 +120,45 @@ TEST(AtlasPacker, SourcesLandWhereTheirRectanglesSayAndNeverTouch) {
     for (Source* s : sources) delete s;
 }
 
+TEST(AtlasPacker, PageIsTheSourcesOnAClearPageWithTheFillDoneOverAll) {
+    // One-colour sources (as glyphs are) and sources of many colours, with
+    // clear pixels on their edges and inside, in sizes that make ragged
+    // shelves: the page must be exactly the sources placed on a clear page
+    // and the transparent fill done over the whole of it.
+    testing::ApiCapture capture(false);
+    std::vector<Source*> sources;
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int i = 0; i < 60; ++i) {
+        const int32_t w = 1 + static_cast<int32_t>(next() % 23), h = 1 + static_cast<int32_t>(next() % 19);
+        Source* s = new Source(w, h, 0x00FFFFFFu);
+        const bool mixed = i % 3 == 0;
+        for (int32_t p = 0; p < w * h; ++p) {
+            const uint32_t alpha = next() % 3 == 0 ? 0u : (next() % 255 + 1) << 24;
+            s->bitmap.pixels[p] = alpha | (mixed ? next() & 0x00FFFFFFu : 0x00FFFFFFu);
+        }
+        sources.push_back(s);
+    }
+    Atlas atlas;
+    ASSERT_TRUE(pack(atlas, sources));
+    std::vector<uint32_t> page(static_cast<size_t>(atlas.bitmap.width) * atlas.bitmap.height, 0u);
+    VozerBitmap expected{};
+    expected.pixels = page.data();
+    expected.width = expected.dataWidth = atlas.bitmap.width;
+    expected.height = expected.dataHeight = atlas.bitmap.height;
+    for (Source* s : sources) {
+        const Placement p = placement(atlas, s->bitmap);
+        for (int32_t y = p.y0; y < p.y1; ++y)
+            for (int32_t x = p.x0; x < p.x1; ++x)
+                page[static_cast<size_t>(y * atlas.bitmap.width + x)] =
+                    s->bitmap.pixels[(y - p.y0) * s->bitmap.width + x - p.x0];
+    }
+    image::fillTransparentColours(&expected);
+    for (size_t p = 0; p < page.size(); ++p)
+        ASSERT_EQ(atlas.bitmap.pixels[p], page[p]) << p % atlas.bitmap.width << "," << p / atlas.bitmap.width;
+    for (Source* s : sources) delete s;
+}
+
 TEST(AtlasPacker, TransparentPixelsTakeTheirNeighboursColour) {
     // Left wins over below, below over right, right over above; alpha stays 0.
     VozerBitmap bitmap{};
