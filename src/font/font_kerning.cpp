@@ -58,19 +58,6 @@ void inkSpan(const uint32_t* pixels, int32_t width, uint32_t inkWord, int32_t& f
     }
 }
 
-// Bit x set: byte x of the 16 at `coverage` is at least `limit`.
-uint32_t inkBytes(const uint8_t* coverage, uint8_t limit) {
-#if defined(__SSE2__)
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coverage));
-    const __m128i limits = _mm_set1_epi8(static_cast<char>(limit));
-    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(bytes, limits), bytes)));
-#else
-    uint32_t bits = 0;
-    for (int32_t x = 0; x < 16; ++x) bits |= static_cast<uint32_t>(coverage[x] >= limit) << x;
-    return bits;
-#endif
-}
-
 // For every row of `g` that has ink and lies in the band of `rows` rows
 // starting at yOffset `top`: visit(band row, clear pixels before the first
 // ink from the left, the same from the right). The ink comes from
@@ -314,37 +301,33 @@ int32_t inkAlpha(float threshold) {
     return a;
 }
 
-void measureInkRows(const uint8_t* coverage, int32_t width, int32_t height, uint32_t faint, GlyphInk& ink) {
+int32_t inkCoverage(const GlyphInk& ink, uint32_t faint) {
+    if (ink.minAlpha <= 0) return 0;
+    if (ink.minAlpha > 255) return 256;
+    return std::max(ink.minAlpha, static_cast<int32_t>(faint) + 1);  // cleared pixels are no ink
+}
+
+void appendInkRows(const uint8_t* bits, int32_t width, int32_t height, GlyphInk& ink) {
     if (width <= 0 || height <= 0) return;
     const size_t base = ink.rows.size();
     ink.rows.resize(base + static_cast<size_t>(height));
     GlyphInk::Row* out = ink.rows.data() + base;
-    if (ink.minAlpha <= 0 || ink.minAlpha > 255) {  // every pixel is ink, or none is
-        const GlyphInk::Row row = ink.minAlpha <= 0 ? GlyphInk::Row{0, width - 1} : GlyphInk::Row{width, -1};
-        for (int32_t y = 0; y < height; ++y) out[y] = row;
-        return;
-    }
-    // Cleared coverage is 0, which is no ink.
-    const auto limit = static_cast<uint8_t>(std::max<uint32_t>(static_cast<uint32_t>(ink.minAlpha), faint + 1));
-    // Sixteen bytes are read at a time, running on into the next rows; the
-    // last pieces of the image are read from a copy padded to sixteen.
-    const size_t total = static_cast<size_t>(width) * static_cast<size_t>(height);
-    uint8_t padded[32] = {};
-    const size_t paddedFrom = total > 16 ? total - 16 : 0;
-    std::memcpy(padded, coverage + paddedFrom, total - paddedFrom);
-    size_t at = 0;
-    for (int32_t y = 0; y < height; ++y) {
-        int32_t first = width, last = -1;
-        for (int32_t x = 0; x < width; x += 16, at += 16) {
-            const uint8_t* piece = at < paddedFrom ? coverage + at : padded + (at - paddedFrom);
-            const int32_t count = std::min(width - x, 16);
-            const uint32_t bits = inkBytes(piece, limit) & ((1u << count) - 1u);
-            if (!bits) continue;
-            first = std::min(first, x + __builtin_ctz(bits));
-            last = x + 31 - __builtin_clz(bits);
+    // A row's bits are read 56 at a time: eight bytes from the one holding
+    // the first, shifted down to it.
+    constexpr int32_t STEP = 56;
+    size_t start = 0;
+    for (int32_t y = 0; y < height; ++y, start += static_cast<size_t>(width)) {
+        int32_t first = -1, last = -1;
+        for (int32_t x = 0; x < width; x += STEP) {
+            const size_t bit = start + static_cast<size_t>(x);
+            uint64_t word = 0;
+            std::memcpy(&word, bits + (bit >> 3), sizeof word);
+            word = (word >> (bit & 7)) & ((uint64_t{1} << std::min(width - x, STEP)) - 1);
+            if (!word) continue;
+            if (first < 0) first = x + __builtin_ctzll(word);
+            last = x + 63 - __builtin_clzll(word);
         }
-        at -= static_cast<size_t>((16 - width % 16) % 16);
-        out[y] = GlyphInk::Row{first, last};
+        out[y] = first < 0 ? GlyphInk::Row{width, -1} : GlyphInk::Row{first, last};
     }
 }
 

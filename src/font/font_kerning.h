@@ -39,11 +39,15 @@ struct GlyphInk {
     std::vector<Row> rows;
 };
 
-// Appends to `ink` the rows of a glyph image of width x height coverage
-// bytes (alpha, 0..255, rows without padding) at `coverage`. A pixel is ink
-// when its alpha is at least ink.minAlpha after coverage of `faint` or less
-// has been cleared.
-void measureInkRows(const uint8_t* coverage, int32_t width, int32_t height, uint32_t faint, GlyphInk& ink);
+// The coverage byte (alpha before faint pixels are cleared) from which a
+// pixel of a generated image is ink for `ink`, when coverage of `faint` or
+// less is cleared: 0 when every pixel is, 256 when none is.
+int32_t inkCoverage(const GlyphInk& ink, uint32_t faint);
+
+// Appends to `ink` the rows of a glyph image of width x height pixels whose
+// ink is given as bits: bit i (of byte i / 8, lowest first) for pixel i,
+// rows without padding, and 8 readable bytes past the last.
+void appendInkRows(const uint8_t* bits, int32_t width, int32_t height, GlyphInk& ink);
 
 // ZTI_DetermineKernPairs: fills the kerning rows of every glyph below
 // KERN_CODE_LIMIT (rows are created where missing) with kernPadding + the
