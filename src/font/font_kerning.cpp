@@ -165,28 +165,39 @@ struct InkTable {
         size_t inkRows = 0;
         for (int32_t i = 0; i < set.columns; ++i)
             if (set.takesPart(font, i)) inkRows += static_cast<size_t>(font->glyphs[i].bitmap.height);
-        leftStart.reserve(static_cast<size_t>(set.columns) + 1);
-        leftRow.reserve(inkRows);
-        leftGap.reserve(inkRows);
-        leftStart.push_back(0);
+        leftStart.resize(static_cast<size_t>(set.columns) + 1);
+        leftRow.resize(inkRows);
+        leftGap.resize(inkRows);
+        // Written through plain pointers: a store of a byte gap may alias
+        // anything, and would make the compiler reload the vectors' insides
+        // after every one.
+        Lanes* const gapRows = rightGaps.data();
+        int32_t* const rowOut = leftRow.data();
+        Gap* const gapOut = leftGap.data();
+        const size_t stride = static_cast<size_t>(vectors);
+        int32_t count = 0;
         for (int32_t i = 0; i < set.columns; ++i) {
+            leftStart[static_cast<size_t>(i)] = count;
             const FontGlyph& g = font->glyphs[i];
-            if (set.takesPart(font, i)) {
-                width[static_cast<size_t>(i / LANES)][i % LANES] =
-                    static_cast<Gap>(std::min<int32_t>(g.bitmap.width, NO_INK - 1));
-                const auto from = ink ? static_cast<size_t>(ink->start[static_cast<size_t>(i)]) : 0;
-                const bool measured = ink && ink->start[static_cast<size_t>(i) + 1] - static_cast<int32_t>(from) ==
-                                                 g.bitmap.height;
-                const GlyphInk::Row* own = measured ? ink->rows.data() + from : nullptr;
-                scanInkRows(g, own, minAlpha, top, rows, [&](int32_t row, int32_t leftClear, int32_t rightClear) {
-                    rightGaps[static_cast<size_t>(row) * static_cast<size_t>(vectors) + static_cast<size_t>(i / LANES)]
-                             [i % LANES] = static_cast<Gap>(std::min<int32_t>(rightClear, NO_INK - 1));
-                    leftRow.push_back(row);
-                    leftGap.push_back(static_cast<Gap>(std::min<int32_t>(leftClear, NO_INK - 1)));
-                });
-            }
-            leftStart.push_back(static_cast<int32_t>(leftRow.size()));
+            if (!set.takesPart(font, i)) continue;
+            width[static_cast<size_t>(i / LANES)][i % LANES] =
+                static_cast<Gap>(std::min<int32_t>(g.bitmap.width, NO_INK - 1));
+            const auto from = ink ? static_cast<size_t>(ink->start[static_cast<size_t>(i)]) : 0;
+            const bool measured =
+                ink && ink->start[static_cast<size_t>(i) + 1] - static_cast<int32_t>(from) == g.bitmap.height;
+            const GlyphInk::Row* own = measured ? ink->rows.data() + from : nullptr;
+            Lanes* const column = gapRows + i / LANES;
+            const int32_t lane = i % LANES;
+            scanInkRows(g, own, minAlpha, top, rows, [&](int32_t row, int32_t leftClear, int32_t rightClear) {
+                column[static_cast<size_t>(row) * stride][lane] = static_cast<Gap>(std::min<int32_t>(rightClear, NO_INK - 1));
+                rowOut[count] = row;
+                gapOut[count] = static_cast<Gap>(std::min<int32_t>(leftClear, NO_INK - 1));
+                ++count;
+            });
         }
+        leftStart[static_cast<size_t>(set.columns)] = count;
+        leftRow.resize(static_cast<size_t>(count));
+        leftGap.resize(static_cast<size_t>(count));
     }
 
     // How far (0 or more) right glyph `j` moves towards every column.
