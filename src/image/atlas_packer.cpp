@@ -47,40 +47,45 @@ int32_t nextPowerOfTwo(int32_t value) {
     return p;
 }
 
-// The transparent fill of the atlas where it can change anything: a clear
-// pixel changes only beside ink, so only in a source and in the ring of
-// pixels around it, never in the empty rest of the page. The ring is
-// background whose other neighbours are background too (the gaps are wider
-// than one pixel). Inside a source of one colour throughout (glyphs are all
-// white) the fill changes nothing, and a ring pixel takes that colour when
-// the source pixel beside it is not clear: done from the source's own rows.
-void fillAround(VozerBitmap* atlas, const VozerBitmap* s, int32_t x, int32_t y, bool oneColour) {
+// Copies source `s` to (x, y) of the atlas, with the transparent fill of the
+// atlas where it can change anything: a clear pixel changes only beside ink,
+// so only in a source and in the ring of pixels around it, never in the
+// empty rest of the page. The ring is background whose other neighbours are
+// background too (the gaps are wider than one pixel). Inside a source of one
+// colour throughout (glyphs are all white) the fill changes nothing, and a
+// ring pixel takes that colour where the source pixel beside it is not
+// clear: done with each row while it is at hand. Whether the source is one
+// colour shows only at its end; for one that is not, the fill is then done
+// in full over it and its ring, which colours again every ring pixel the
+// copy coloured (each is beside ink).
+void copySource(VozerBitmap* atlas, const VozerBitmap* s, int32_t x, int32_t y) {
     const int32_t w = dataWidth(s), h = dataHeight(s);
     if (w <= 0 || h <= 0) return;
-    if (!oneColour) {
-        fillTransparentColoursIn(atlas, x - 1, y - 1, x + w + 1, y + h + 1);
-        return;
-    }
     constexpr uint32_t ALPHA = 0xFF000000u;  // the top byte of the little-endian pixel word
-    const uint32_t colour = s->pixels[0] & ~ALPHA;
-    const auto at = [&](int32_t ax, int32_t ay) {
-        return atlas->pixels + static_cast<size_t>(ay) * static_cast<size_t>(atlas->width) + ax;
-    };
-    const uint32_t* top = s->pixels;
-    const uint32_t* bottom = s->pixels + static_cast<size_t>(h - 1) * static_cast<size_t>(w);
-    uint32_t* above = at(x, y - 1);
-    uint32_t* below = at(x, y + h);
+    const uint32_t first = s->pixels[0], colour = first & ~ALPHA;
+    const size_t stride = static_cast<size_t>(atlas->width);
+    uint32_t* const topLeft = atlas->pixels + static_cast<size_t>(y) * stride + x;
+    uint32_t differs = 0;  // bits in which some pixel differs from the first
+    for (int32_t row = 0; row < h; ++row) {
+        const uint32_t* from = s->pixels + static_cast<size_t>(row) * static_cast<size_t>(w);
+        uint32_t* to = topLeft + static_cast<size_t>(row) * stride;
+        for (int32_t k = 0; k < w; ++k) {
+            to[k] = from[k];
+            differs |= from[k] ^ first;
+        }
+        // The page around a source is clear until its ring is written.
+        to[-1] = (from[0] & ALPHA) ? colour : 0u;
+        to[w] = (from[w - 1] & ALPHA) ? colour : 0u;
+    }
     // Selects rather than branches: whether an edge pixel is clear changes
     // from pixel to pixel.
-    for (int32_t k = 0; k < w; ++k) above[k] = (top[k] & ALPHA) ? colour : above[k];
-    for (int32_t k = 0; k < w; ++k) below[k] = (bottom[k] & ALPHA) ? colour : below[k];
-    for (int32_t row = 0; row < h; ++row) {
-        const uint32_t* line = s->pixels + static_cast<size_t>(row) * static_cast<size_t>(w);
-        uint32_t* left = at(x - 1, y + row);
-        uint32_t* right = at(x + w, y + row);
-        *left = (line[0] & ALPHA) ? colour : *left;
-        *right = (line[w - 1] & ALPHA) ? colour : *right;
-    }
+    const uint32_t* top = s->pixels;
+    const uint32_t* bottom = s->pixels + static_cast<size_t>(h - 1) * static_cast<size_t>(w);
+    uint32_t* above = topLeft - stride;
+    uint32_t* below = topLeft + static_cast<size_t>(h) * stride;
+    for (int32_t k = 0; k < w; ++k) above[k] = (top[k] & ALPHA) ? colour : 0u;
+    for (int32_t k = 0; k < w; ++k) below[k] = (bottom[k] & ALPHA) ? colour : 0u;
+    if (differs & ~ALPHA) fillTransparentColoursIn(atlas, x - 1, y - 1, x + w + 1, y + h + 1);
 }
 
 }  // namespace
@@ -156,21 +161,11 @@ bool ZTI_PackBitmaps(VozerBitmap* atlas, VozerBitmap* const* sources, int32_t co
     walkShelves(sources, count, rowHeight, bestWidth, bestHeight, [&](int32_t i, int32_t x, int32_t y) {
         VozerBitmap* s = sources[i];
         const int32_t w = dataWidth(s), h = dataHeight(s);
-        const uint32_t first = w > 0 && h > 0 ? s->pixels[0] : 0;
-        uint32_t colours = 0;  // bits in which some pixel's colour differs from the first's
-        for (int32_t row = 0; row < h; ++row) {
-            const uint32_t* from = s->pixels + static_cast<size_t>(row) * static_cast<size_t>(w);
-            uint32_t* to = pixels + static_cast<size_t>(y + row) * static_cast<size_t>(bestWidth) + x;
-            for (int32_t k = 0; k < w; ++k) {
-                to[k] = from[k];
-                colours |= from[k] ^ first;
-            }
-        }
         s->hw.uLeft = static_cast<float>(x) / fw;
         s->hw.vTop = static_cast<float>(y) / fh;
         s->hw.uRight = static_cast<float>(x + w) / fw;
         s->hw.vBottom = static_cast<float>(y + h) / fh;
-        fillAround(atlas, s, x, y, (colours & 0x00FFFFFFu) == 0);
+        copySource(atlas, s, x, y);
     });
     a->Print("Successfully packed %d bitmaps into %dx%d atlas.\n", count, bestWidth, bestHeight);
     return true;
