@@ -58,28 +58,39 @@ void inkSpan(const uint32_t* pixels, int32_t width, uint32_t inkWord, int32_t& f
     }
 }
 
+// The ink of image row y of `g`: its first and last ink pixel (last -1:
+// none), from `measured` (the glyph's rows) where given, else scanned from
+// the image. `inkWord`: alpha is the top byte of the pixel word, so the word
+// is at least this exactly when the alpha is at least the ink's.
+GlyphInk::Row rowInk(const FontGlyph& g, const GlyphInk::Row* measured, uint32_t inkWord, int32_t y) {
+    if (measured) return measured[y];
+    const VozerBitmap& b = g.bitmap;
+    const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
+    GlyphInk::Row ink{};
+    inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, ink.first, ink.last);
+    return ink;
+}
+
+// The image rows of `g`, [first, end), that lie in the band of `rows` rows
+// starting at yOffset `top`; none when it has no image or nothing is ink.
+struct RowRange {
+    int32_t first, end;
+};
+RowRange bandRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows) {
+    if (!hasImage(g) || minAlpha > 255) return {0, 0};
+    return {std::max(0, top - g.yOffset), std::min(g.bitmap.height, top + rows - g.yOffset)};
+}
+
 // For every row of `g` that has ink and lies in the band of `rows` rows
 // starting at yOffset `top`: visit(band row, clear pixels before the first
-// ink from the left, the same from the right). The ink comes from
-// `measured` (the glyph's rows) where given, else from scanning the image.
+// ink from the left, the same from the right).
 template <typename Visit>
-void scanInkRows(const FontGlyph& g, const GlyphInk::Row* measured, int32_t minAlpha, int32_t top, int32_t rows,
-                 Visit visit) {
-    const VozerBitmap& b = g.bitmap;
-    if (!hasImage(g) || minAlpha > 255) return;
-    const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
-    // Alpha is the top byte of the pixel word: the word is at least this
-    // exactly when the alpha is at least minAlpha, whatever the colour.
+void scanInkRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows, Visit visit) {
     const uint32_t inkWord = static_cast<uint32_t>(minAlpha) << 24;
-    const int32_t firstRow = std::max(0, top - g.yOffset);
-    const int32_t endRow = std::min(b.height, top + rows - g.yOffset);
-    for (int32_t y = firstRow; y < endRow; ++y) {
-        int32_t first = 0, last = 0;
-        if (measured)
-            first = measured[y].first, last = measured[y].last;
-        else
-            inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, first, last);
-        if (last >= 0) visit(g.yOffset + y - top, first, b.width - 1 - last);
+    const RowRange range = bandRows(g, minAlpha, top, rows);
+    for (int32_t y = range.first; y < range.end; ++y) {
+        const GlyphInk::Row ink = rowInk(g, nullptr, inkWord, y);
+        if (ink.last >= 0) visit(g.yOffset + y - top, ink.first, g.bitmap.width - 1 - ink.last);
     }
 }
 
@@ -175,6 +186,7 @@ struct InkTable {
         int32_t* const rowOut = leftRow.data();
         Gap* const gapOut = leftGap.data();
         const size_t stride = static_cast<size_t>(vectors);
+        const uint32_t inkWord = static_cast<uint32_t>(minAlpha) << 24;
         int32_t count = 0;
         for (int32_t i = 0; i < set.columns; ++i) {
             leftStart[static_cast<size_t>(i)] = count;
@@ -188,12 +200,17 @@ struct InkTable {
             const GlyphInk::Row* own = measured ? ink->rows.data() + from : nullptr;
             Lanes* const column = gapRows + i / LANES;
             const int32_t lane = i % LANES;
-            scanInkRows(g, own, minAlpha, top, rows, [&](int32_t row, int32_t leftClear, int32_t rightClear) {
-                column[static_cast<size_t>(row) * stride][lane] = static_cast<Gap>(std::min<int32_t>(rightClear, NO_INK - 1));
+            const RowRange range = bandRows(g, minAlpha, top, rows);
+            for (int32_t y = range.first; y < range.end; ++y) {
+                const GlyphInk::Row ink = rowInk(g, own, inkWord, y);
+                if (ink.last < 0) continue;
+                const int32_t row = g.yOffset + y - top;
+                column[static_cast<size_t>(row) * stride][lane] =
+                    static_cast<Gap>(std::min<int32_t>(g.bitmap.width - 1 - ink.last, NO_INK - 1));
                 rowOut[count] = row;
-                gapOut[count] = static_cast<Gap>(std::min<int32_t>(leftClear, NO_INK - 1));
+                gapOut[count] = static_cast<Gap>(std::min<int32_t>(ink.first, NO_INK - 1));
                 ++count;
-            });
+            }
         }
         leftStart[static_cast<size_t>(set.columns)] = count;
         leftRow.resize(static_cast<size_t>(count));
@@ -351,10 +368,10 @@ int32_t PairKern(const FontGlyph& left, const FontGlyph& right, float threshold)
     const int32_t rows = std::max(left.yOffset + left.bitmap.height, right.yOffset + right.bitmap.height) - top;
     const int32_t cap = std::min(left.bitmap.width, right.bitmap.width) - 1;
     std::vector<int32_t> rightOfLeft(static_cast<size_t>(rows), -1);
-    scanInkRows(left, nullptr, minAlpha, top, rows,
+    scanInkRows(left, minAlpha, top, rows,
                 [&](int32_t row, int32_t, int32_t gap) { rightOfLeft[static_cast<size_t>(row)] = gap; });
     int32_t closest = cap;
-    scanInkRows(right, nullptr, minAlpha, top, rows, [&](int32_t row, int32_t gap, int32_t) {
+    scanInkRows(right, minAlpha, top, rows, [&](int32_t row, int32_t gap, int32_t) {
         if (rightOfLeft[static_cast<size_t>(row)] >= 0)
             closest = std::min(closest, rightOfLeft[static_cast<size_t>(row)] + gap);
     });
