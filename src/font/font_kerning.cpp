@@ -66,9 +66,9 @@ GlyphInk::Row rowInk(const FontGlyph& g, const GlyphInk::Row* measured, uint32_t
     if (measured) return measured[y];
     const VozerBitmap& b = g.bitmap;
     const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
-    GlyphInk::Row ink{};
-    inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, ink.first, ink.last);
-    return ink;
+    GlyphInk::Row span{};
+    inkSpan(b.pixels + static_cast<size_t>(y) * static_cast<size_t>(stride), b.width, inkWord, span.first, span.last);
+    return span;
 }
 
 // The image rows of `g`, [first, end), that lie in the band of `rows` rows
@@ -89,8 +89,8 @@ void scanInkRows(const FontGlyph& g, int32_t minAlpha, int32_t top, int32_t rows
     const uint32_t inkWord = static_cast<uint32_t>(minAlpha) << 24;
     const RowRange range = bandRows(g, minAlpha, top, rows);
     for (int32_t y = range.first; y < range.end; ++y) {
-        const GlyphInk::Row ink = rowInk(g, nullptr, inkWord, y);
-        if (ink.last >= 0) visit(g.yOffset + y - top, ink.first, g.bitmap.width - 1 - ink.last);
+        const GlyphInk::Row span = rowInk(g, nullptr, inkWord, y);
+        if (span.last >= 0) visit(g.yOffset + y - top, span.first, g.bitmap.width - 1 - span.last);
     }
 }
 
@@ -202,13 +202,13 @@ struct InkTable {
             const int32_t lane = i % LANES;
             const RowRange range = bandRows(g, minAlpha, top, rows);
             for (int32_t y = range.first; y < range.end; ++y) {
-                const GlyphInk::Row ink = rowInk(g, own, inkWord, y);
-                if (ink.last < 0) continue;
+                const GlyphInk::Row span = rowInk(g, own, inkWord, y);
+                if (span.last < 0) continue;
                 const int32_t row = g.yOffset + y - top;
                 column[static_cast<size_t>(row) * stride][lane] =
-                    static_cast<Gap>(std::min<int32_t>(g.bitmap.width - 1 - ink.last, NO_INK - 1));
+                    static_cast<Gap>(std::min<int32_t>(g.bitmap.width - 1 - span.last, NO_INK - 1));
                 rowOut[count] = row;
-                gapOut[count] = static_cast<Gap>(std::min<int32_t>(ink.first, NO_INK - 1));
+                gapOut[count] = static_cast<Gap>(std::min<int32_t>(span.first, NO_INK - 1));
                 ++count;
             }
         }
