@@ -132,10 +132,11 @@ TEST(AtlasPacker, PageIsTheSourcesOnAClearPageWithTheFillDoneOverAll) {
     for (int i = 0; i < 60; ++i) {
         const int32_t w = 1 + static_cast<int32_t>(next() % 23), h = 1 + static_cast<int32_t>(next() % 19);
         Source* s = new Source(w, h, 0x00FFFFFFu);
-        const bool mixed = i % 3 == 0;
+        // Every third of many colours; half of those differ in one channel only.
+        const uint32_t colours = i % 3 != 0 ? 0u : i % 2 == 0 ? 0x00FFFFFFu : 0x000000FFu;
         for (int32_t p = 0; p < w * h; ++p) {
             const uint32_t alpha = next() % 3 == 0 ? 0u : (next() % 255 + 1) << 24;
-            s->bitmap.pixels[p] = alpha | (mixed ? next() & 0x00FFFFFFu : 0x00FFFFFFu);
+            s->bitmap.pixels[p] = alpha | (0x00FFFFFFu ^ (next() & colours));
         }
         sources.push_back(s);
     }
