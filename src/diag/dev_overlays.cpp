@@ -206,9 +206,14 @@ void drawInformationPanel(VozerFont* font) {
     const float h = lineHeightOf(font);
     std::vector<std::string> lines;
     char line[256];
+    // A line as it stands, or formatted from the values after it.
     auto add = [&](const char* format, auto... args) {
-        std::snprintf(line, sizeof line, format, args...);
-        lines.emplace_back(line);
+        if constexpr (sizeof...(args) == 0) {
+            lines.emplace_back(format);
+        } else {
+            std::snprintf(line, sizeof line, format, args...);
+            lines.emplace_back(line);
+        }
     };
     add("Device Info:");
     add("Screen: %dx%d", info.deviceWidth, info.deviceHeight);
