@@ -5,6 +5,7 @@
 // equal the kerning from scanning the finished images, and packed glyphs must
 // land in the atlas as they are.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -60,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!b.pixels) continue;
             check(b.width > 0 && b.height > 0);
             for (int32_t p = 0; p < b.width * b.height; ++p)
-                check((b.pixels[p] & 0x00FFFFFFu) == 0x00FFFFFFu && (b.pixels[p] >> 24 == 0 || b.pixels[p] >> 24 > 4));
+                check((b.pixels[p] & 0x00FFFFFFu) == 0x00FFFFFFu &&
+                      (b.pixels[p] >> 24 == 0 || b.pixels[p] >> 24 > font::FAINT_ALPHA));
             images.push_back(&b);
         }
         font::determineKernPairs(&f, 0, THRESHOLD, &ink);
