@@ -20,8 +20,6 @@ namespace {
 
 constexpr uint16_t LOAD_READY = 3;
 
-bool hasImage(const FontGlyph& g) { return g.bitmap.pixels && g.bitmap.width > 0 && g.bitmap.height > 0; }
-
 // The renderer-owned part of a texture: everything but the image rectangle,
 // which stays where packing put the glyph.
 void shareTexture(const VozerHardwareData& from, VozerHardwareData& to) {

@@ -322,10 +322,10 @@ std::vector<uint8_t> encodeFontFile(const VozerFont* font) {
         out.push_back(g.kerning ? 1 : 0);
         if (g.kerning) appendBytes(out, g.kerning, static_cast<size_t>(count));
         const VozerBitmap& b = g.bitmap;
-        const bool hasImage = b.pixels && b.width > 0 && b.height > 0;
-        appendI16(out, hasImage ? b.width & 0xFFFF : 0);
-        appendI16(out, hasImage ? b.height & 0xFFFF : 0);
-        if (!hasImage) continue;
+        const bool image = hasImage(g);
+        appendI16(out, image ? b.width & 0xFFFF : 0);
+        appendI16(out, image ? b.height & 0xFFFF : 0);
+        if (!image) continue;
         // Rows of dataWidth pixels; the width written is the image's own.
         const int32_t stride = b.dataWidth > 0 ? b.dataWidth : b.width;
         for (int32_t y = 0; y < b.height; ++y) {

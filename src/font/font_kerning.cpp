@@ -18,8 +18,6 @@ constexpr int32_t KERN_SANITY_LIMIT = 120;
 
 bool excludedFromKerning(int32_t code) { return code == 32 || code == 45 || code == 95; }
 
-bool hasImage(const FontGlyph& g) { return g.bitmap.pixels && g.bitmap.width > 0 && g.bitmap.height > 0; }
-
 // Bit x set: pixel x of the `count` (at most 64) from `pixels` is ink, its
 // word at least `inkWord` (which is not 0). Built without a branch per
 // pixel: where ink starts differs from row to row, and a loop that stops

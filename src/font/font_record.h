@@ -25,6 +25,9 @@ struct FontGlyph {
     VozerBitmap bitmap;
 };
 
+// Whether the glyph has an image with pixels.
+inline bool hasImage(const FontGlyph& g) { return g.bitmap.pixels && g.bitmap.width > 0 && g.bitmap.height > 0; }
+
 // Flag bits of VozerFont::flags.
 constexpr uint8_t FONT_COUNTED_BY_GETFONT = 0x01;
 
