@@ -147,30 +147,39 @@ int32_t definedKern(const font::FontGlyph& l, const font::FontGlyph& r, float th
     return -closest;
 }
 
-TEST(FontGenerate, LatinOneGlyphsKerningAndAtlasAreExactlyAsDefined) {
+// The source of a font of printable ASCII and Latin-1 (190 glyphs) from
+// DejaVu Sans at `pixels`, kerned from alpha 0.6.
+std::string latinOneSource(int32_t pixels) {
     std::string latin1;
     for (int32_t c = 161; c < 256; ++c)
         latin1 += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
-    Generated g("fonts/latin.mft",
-                source("<node id=\"INPUT\" ttf=\"fonts/DejaVuSans.ttf\" size_px=\"21\"/>\n"
-                       "<node id=\"AUTO_KERN_THRESHOLD\" value=\"0.6\"/>\n",
-                       "<array id=\"additional_utf_characters\"><node id=\"" + latin1 + "\"/></array>\n"));
-    TestFont f("fonts/latin.mft");
-    ASSERT_TRUE(font::ZTI_GenerateFontFromSource(&f.font, 1.0));
-    ASSERT_EQ(f.font.glyphCount, 190);
+    return source("<node id=\"INPUT\" ttf=\"fonts/DejaVuSans.ttf\" size_px=\"" + std::to_string(pixels) +
+                      "\"/>\n<node id=\"AUTO_KERN_THRESHOLD\" value=\"0.6\"/>\n",
+                  "<array id=\"additional_utf_characters\"><node id=\"" + latin1 + "\"/></array>\n");
+}
 
-    // Every glyph is FreeType's coverage, faint pixels cleared, in white.
+// Every glyph is FreeType's coverage at `pixels`, faint pixels cleared, in
+// white.
+void expectFreeTypeImages(TestFont& f, const std::string& ttf, int32_t pixels) {
     for (int32_t i = 0; i < f.font.glyphCount; ++i) {
-        const Reference ref = freeTypeGlyph(g.ttf, f[i].code, 21);
+        const Reference ref = freeTypeGlyph(ttf, f[i].code, pixels);
         const VozerBitmap& b = f[i].bitmap;
         SCOPED_TRACE(f[i].code);
         ASSERT_EQ(b.width, ref.width);
         ASSERT_EQ(b.height, ref.height);
-        EXPECT_EQ(f[i].yOffset, 21 - ref.top);
+        EXPECT_EQ(f[i].yOffset, pixels - ref.top);
         for (size_t p = 0; p < ref.alpha.size(); ++p)
             ASSERT_EQ(b.pixels[p], (ref.alpha[p] <= 4 ? 0u : static_cast<uint32_t>(ref.alpha[p]) << 24) | 0xFFFFFFu)
                 << p;
     }
+}
+
+TEST(FontGenerate, LatinOneGlyphsKerningAndAtlasAreExactlyAsDefined) {
+    Generated g("fonts/latin.mft", latinOneSource(21));
+    TestFont f("fonts/latin.mft");
+    ASSERT_TRUE(font::ZTI_GenerateFontFromSource(&f.font, 1.0));
+    ASSERT_EQ(f.font.glyphCount, 190);
+    expectFreeTypeImages(f, g.ttf, 21);
     // Every pair kerns as defined; space, hyphen and underscore with nothing.
     // Again once a glyph is far wider than the others (such fonts are kerned
     // with wider arithmetic).
@@ -220,6 +229,27 @@ TEST(FontGenerate, LatinOneGlyphsKerningAndAtlasAreExactlyAsDefined) {
     image::fillTransparentColours(&expected);
     for (size_t p = 0; p < page.size(); ++p)
         ASSERT_EQ(atlas.pixels[p], page[p]) << p % atlas.width << "," << p / atlas.width;
+}
+
+// At 96 pixels the glyphs' coverage no longer fits one batch of images:
+// every image is still FreeType's, and the ink measured batch by batch
+// kerns every pair as scanning the finished images does.
+TEST(FontGenerate, LargeFontIsMadeInBatchesUnchanged) {
+    Generated g("fonts/large.mft", latinOneSource(96));
+    TestFont f("fonts/large.mft");
+    ASSERT_TRUE(font::ZTI_GenerateFontFromSource(&f.font, 1.0));
+    ASSERT_EQ(f.font.glyphCount, 190);
+    expectFreeTypeImages(f, g.ttf, 96);
+    std::vector<std::vector<int8_t>> measured;
+    for (int32_t j = 0; j < f.font.glyphCount; ++j) {
+        ASSERT_NE(f[j].kerning, nullptr);
+        measured.emplace_back(f[j].kerning, f[j].kerning + f.font.glyphCount);
+    }
+    font::ZTI_DetermineKernPairs(&f.font, 0, 0.6f);
+    for (int32_t j = 0; j < f.font.glyphCount; ++j)
+        for (int32_t i = 0; i < f.font.glyphCount; ++i)
+            ASSERT_EQ(f[j].kerning[i], measured[static_cast<size_t>(j)][static_cast<size_t>(i)])
+                << f[i].code << " " << f[j].code;
 }
 
 TEST(FontGenerate, StyleAndScales) {
