@@ -81,6 +81,21 @@ vz_win32_deps_prefix() {
     printf '%s\n' "$VOZER_CACHE_DIR/$folder/$key"
 }
 
+# vz_kernel_runs_32bit: whether this kernel executes 32-bit x86 programs at
+# all (IA-32 emulation may be compiled out or switched off). Tried with a
+# 93-byte static i386 program that only calls exit(0), so it needs no 32-bit
+# library installed.
+vz_kernel_runs_32bit() {
+    local probe
+    probe="$(mktemp -p "$VOZER_CACHE_DIR" ia32-probe.XXXXXX)" || return 1  # /tmp may be noexec
+    printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000\270\001\000\000\000\061\333\315\200' >"$probe"
+    chmod +x "$probe"
+    local rc=0
+    "$probe" 2>/dev/null || rc=$?
+    rm -f "$probe"
+    return "$rc"
+}
+
 # Wine here is the 32-bit build; some kernels (or their hosts) switch off the
 # execution of 32-bit programs, and then nothing Windows-side can run at all.
 vz_can_run_wine() {
