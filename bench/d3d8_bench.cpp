@@ -20,6 +20,7 @@
 
 #include "api/engine_api.h"
 #include "api/threads.h"
+#include "core/directx_version.h"
 #include "core/plugin_binding.h"
 #include "core/shutdown.h"
 #include "core/startup.h"
@@ -62,6 +63,7 @@ struct RuntimeSide {
     bool start() {
         createThreadRegistryLock();
         resetRuntimeState();
+        startDirectXVersionQuery();  // as pre-initialisation does, before everything else
         clearEngineApi();
         fillEngineApi();
         recordMainThread();

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <future>
+#include <string>
 
 #include "api/engine_api.h"
 #include "state/runtime_state.h"
@@ -15,28 +17,50 @@ int32_t encodeDirectXVersion(const platform::DirectXVersion& version) {
     return ((version.major & 0xFF) * 256 + (version.minor & 0xFF)) * 256 + letterNumber;
 }
 
-// Asking the diagnostics provider can take seconds, so a run asks once; the
-// answer is logged each time a renderer binding needs it (the first binding
-// may come before the log file is open).
+namespace {
+
+// What a run learns about DirectX: the encoded version and its log line.
+DirectXAnswer askDirectX() {
+    platform::DirectXVersion version;
+    const bool found =
+        platform::directXVersionFromDiagnostics(version) || platform::directXVersionFromFiles(version);
+    DirectXAnswer answer;
+    answer.number = found ? encodeDirectXVersion(version) : 0;
+    char text[64];
+    if (!found)
+        std::snprintf(text, sizeof text, "Unknown version of DirectX installed");
+    else if (answer.number == 0)
+        std::snprintf(text, sizeof text, "DirectX not installed (%X)", answer.number);
+    else if (answer.number & 0xFF)
+        std::snprintf(text, sizeof text, "DirectX %d.%d%c installed (%X)", version.major, version.minor,
+                      version.letter, answer.number);
+    else
+        std::snprintf(text, sizeof text, "DirectX %d.%d installed (%X)", version.major, version.minor,
+                      answer.number);
+    answer.report = text;
+    return answer;
+}
+
+}  // namespace
+
+// Asking the diagnostics provider takes about as long as opening the window
+// and the device together, so it runs beside pre-initialisation instead of
+// in front of it. A run that will not bind a Direct3D renderer (one forced
+// by VOZER_RENDERER) does not ask at all.
+void startDirectXVersionQuery() {
+    const std::string forced = platform::environment("VOZER_RENDERER");
+    if (!forced.empty() && !rendererNeedsDirectX(forced.c_str())) return;
+    rt().directXQuery = std::async(std::launch::async, askDirectX);
+}
+
+// A run asks once; the answer is logged each time a renderer binding needs
+// it (the first binding comes before the log file is open).
 int32_t directXVersion() {
     RuntimeState& state = rt();
     if (state.directXVersion < 0) {
-        platform::DirectXVersion version;
-        const bool found =
-            platform::directXVersionFromDiagnostics(version) || platform::directXVersionFromFiles(version);
-        const int32_t number = found ? encodeDirectXVersion(version) : 0;
-        char text[64];
-        if (!found)
-            std::snprintf(text, sizeof text, "Unknown version of DirectX installed");
-        else if (number == 0)
-            std::snprintf(text, sizeof text, "DirectX not installed (%X)", number);
-        else if (number & 0xFF)
-            std::snprintf(text, sizeof text, "DirectX %d.%d%c installed (%X)", version.major, version.minor,
-                          version.letter, number);
-        else
-            std::snprintf(text, sizeof text, "DirectX %d.%d installed (%X)", version.major, version.minor, number);
-        state.directXVersion = number;
-        state.directXReport = text;
+        const DirectXAnswer answer = state.directXQuery.valid() ? state.directXQuery.get() : askDirectX();
+        state.directXVersion = answer.number;
+        state.directXReport = answer.report;
     }
     api()->Log(VZ_SYSTEM, "%s", state.directXReport.c_str());
     return state.directXVersion;

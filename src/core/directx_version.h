@@ -11,7 +11,11 @@ namespace vz {
 // ((major x 256) + minor) x 256 + letter, the letter counting from 1 for 'a'
 // (any case) and 0 when there is none: 9.0c is 0x90003, 8.1 is 0x80100.
 int32_t encodeDirectXVersion(const platform::DirectXVersion& version);
-// Ask the diagnostics provider, else the system files; logs what was found.
+// Starts asking the diagnostics provider (else the system files) on a worker
+// thread; the first directXVersion() of the run waits for the answer.
+// Called at the start of pre-initialisation, after the runtime state reset.
+void startDirectXVersionQuery();
+// The answer of the run's query (asked now if none was started); logs it.
 // 0 when DirectX is missing or neither source could be read.
 int32_t directXVersion();
 // Whether a renderer library of that name cannot run on `version`: "d3d9" in
