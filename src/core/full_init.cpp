@@ -5,6 +5,7 @@
 #include "api/threads.h"
 #include "core/boot_config.h"
 #include "core/frame.h"
+#include "core/frame_clock.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
 #include "core/raw_input.h"
@@ -152,6 +153,7 @@ bool fullInitialise() {
 
 int mainLoop() {
     RuntimeState& state = rt();
+    startFrameClock();
     if (!fullInitialise()) {
         platform::messageBox("Core initialization failed.", "VOZER", platform::BoxIcon::Exclamation,
                              platform::BoxButtons::Ok);
@@ -172,7 +174,7 @@ int mainLoop() {
             if (static_cast<int32_t>(now - lastFrame) < period - 2) platform::sleepMs(1);
             now = platform::timeMs();
         }
-        const int32_t delta = static_cast<int32_t>(now - lastFrame);
+        const int32_t delta = nextFrameDelta(static_cast<int32_t>(now - lastFrame));
         lastFrame = now;
         runFrame(delta);
         if (exitAfterFrames > 0 && ++framesRun >= exitAfterFrames) api()->Quit();
