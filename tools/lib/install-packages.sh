@@ -9,6 +9,9 @@
 # optional: they are skipped where the kernel cannot execute 32-bit programs
 # (the Windows tests then run from the x86_64 build) and only warned about
 # where they cannot be installed.
+#
+# install-packages.sh PACKAGE...: installs just those, in the same way (the
+# emulated 32-bit test bed brings its own host tools so).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
@@ -47,7 +50,10 @@ missing_packages() {
 has_i386() { dpkg --print-foreign-architectures | grep -qx i386; }
 
 want_i386=1
-if [ "${VOZER_NO_I386:-0}" = 1 ]; then
+if [ "$#" -gt 0 ]; then
+    required=("$@")
+    want_i386=0
+elif [ "${VOZER_NO_I386:-0}" = 1 ]; then
     want_i386=0
 elif ! vz_kernel_runs_32bit; then
     want_i386=0
