@@ -34,6 +34,11 @@ BitmapPool& pool() {
 // cannot name a file (cutting it could name another one).
 constexpr size_t FILE_NAME_SIZE = 512;
 constexpr const char* LOAD_ENDINGS[] = {"png", "jpg", "bms", "tga"};
+// Numbered frames of a name without extension: "walk" finds walk0000.png...
+// as the pattern walk*.png. Only the first numbers are probed for: a name
+// that matches nothing must not cost a thousand file opens per ending.
+constexpr const char* FRAME_ENDINGS[] = {"png", "jpg", "tga"};
+constexpr int32_t FIRST_FRAME_NUMBERS[] = {0, 1};
 // Descriptions are looked up in another order than files: kept as designed.
 constexpr const char* DESCRIPTION_ENDINGS[] = {".png", ".jpg", ".tga", ".bms"};
 
@@ -71,6 +76,20 @@ bool downloadAndDecode(VozerBitmap* bitmap, const char* url) {
     }
     api()->FreeBuffer(&response);
     return decoded;
+}
+
+// Formats into the FILE_NAME_SIZE bytes of `file`; false when the name does not fit.
+template <typename... Args>
+bool formatFileName(char* file, const char* format, Args... args) {
+    const int length = std::snprintf(file, FILE_NAME_SIZE, format, args...);
+    return length >= 0 && static_cast<size_t>(length) < FILE_NAME_SIZE;
+}
+
+bool fileOpens(const char* file) {
+    VozerFile* handle = api()->OpenFile(file, "rb");
+    if (!handle) return false;
+    api()->CloseFile(handle);
+    return true;
 }
 
 void markFramesReady(VozerBitmap* bitmap) {
@@ -152,15 +171,24 @@ bool loadBitmapData(VozerBitmap* bitmap) {
     if (!name) return false;
     if (lastComponentHasDot(name)) return loadBitmapFile(bitmap, name);
     char file[FILE_NAME_SIZE];
-    for (const char* ending : LOAD_ENDINGS) {
-        const int length = std::snprintf(file, sizeof file, "%s.%s", name, ending);
-        if (length < 0 || static_cast<size_t>(length) >= sizeof file) break;
-        VozerFile* handle = api()->OpenFile(file, "rb");
-        if (!handle) continue;
-        api()->CloseFile(handle);
+    const auto useSource = [&](const char* source) {
         std::free(bitmap->sourceFile);
-        bitmap->sourceFile = copyText(file);
-        return loadBitmapFile(bitmap, file);
+        bitmap->sourceFile = copyText(source);
+        return loadBitmapFile(bitmap, source);
+    };
+    for (const char* ending : LOAD_ENDINGS) {
+        if (!formatFileName(file, "%s.%s", name, ending)) break;
+        if (fileOpens(file)) return useSource(file);
+    }
+    // An http:// name is one file: numbers are not probed for over the network.
+    const bool remote = std::strncmp(name, "http://", 7) == 0;
+    for (const char* ending : FRAME_ENDINGS) {
+        for (const int32_t number : FIRST_FRAME_NUMBERS) {
+            if (remote || !formatFileName(file, "%s%.4d.%s", name, number, ending)) break;
+            if (!fileOpens(file)) continue;
+            if (!formatFileName(file, "%s*.%s", name, ending)) break;
+            return useSource(file);
+        }
     }
     // Nothing to decode: the record counts as loaded, without data, and
     // drawing it draws nothing.

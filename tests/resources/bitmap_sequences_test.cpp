@@ -100,6 +100,12 @@ TEST_F(Sequences, NumberedFilesAndFrameByFrameFilesLoadThroughTheManager) {
     EXPECT_EQ(walk->atlas, nullptr);
     for (int32_t i = 0; i < 3; ++i) EXPECT_TRUE(walk->frames[i].hw.hasTexture) << "each frame its own texture";
     zt->ReleaseBitmap(walk);
+    // The base name alone finds them too, as that pattern.
+    VozerBitmap* byName = zt->LoadBitmap("walk", VZ_CACHE_HARDWARE);
+    ASSERT_NE(byName, nullptr);
+    EXPECT_STREQ(byName->sourceFile, "walk*.png");
+    EXPECT_EQ(byName->frameCount, 3);
+    zt->ReleaseBitmap(byName);
 
     saveSequence("steps.bms", {0xFF0000FFu, 0xFF00FF00u}, false);
     VozerBitmap* steps = zt->LoadBitmap("steps", VZ_CACHE_HARDWARE);
