@@ -337,10 +337,19 @@ void SetBitmapCacheMode(VozerBitmap* bitmap, int32_t mode) {
     }
     lockObject(bitmap->lock);
     const bool atlasHasPixels = bitmap->atlas && bitmap->atlas->pixels;
-    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels &&
-        !bitmap->frames) {
+    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels) {
+        // A sequence keeps its frames when its pixels go after the upload.
+        // Reading it again makes new frames, so the textures of the old ones
+        // go back first (they would be lost with the frames).
+        const bool sequence = bitmap->frames || bitmap->atlas;
+        const int32_t shown = bitmap->frameNumber;
+        if (sequence) {
+            releaseBitmapHardware(bitmap);
+            freeBitmapFrames(bitmap);
+        }
         bitmap->loadState = 1;
         loadBitmapData(bitmap);
+        if (sequence) api()->SetBitmapFrame(bitmap, shown);  // the animation goes on where it was
     }
     if ((mode & VZ_CACHE_HARDWARE) && !bitmap->hw.hasTexture) uploadOrQueue(bitmap);
     const bool uploaded = bitmap->hw.hasTexture;
