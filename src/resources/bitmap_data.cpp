@@ -9,6 +9,7 @@
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "data/vudozar.h"
+#include "fs/http_client.h"
 #include "image/bitmap_sequence.h"
 #include "image/image_loader.h"
 #include "resources/bitmap_pool.h"
@@ -66,18 +67,6 @@ int32_t descriptionInt(const vudozar::Node* node, const char* key, int32_t curre
     return parsed > 0 ? parsed : current;  // a size that makes no sense keeps the image's own
 }
 
-bool downloadAndDecode(VozerBitmap* bitmap, const char* url) {
-    VozerBuffer response{};
-    const int32_t status = api()->HttpRequest(VZ_HTTP_GET, url, nullptr, nullptr, 0, &response, nullptr);
-    bool decoded = false;
-    if (status == VZ_HTTP_OK && response.data && response.size > 0) {
-        decoded = image::decodeImage(bitmap, response.data, static_cast<size_t>(response.size),
-                                     image::formatOfPath(url), url);
-    }
-    api()->FreeBuffer(&response);
-    return decoded;
-}
-
 // Formats into the FILE_NAME_SIZE bytes of `file`; false when the name does not fit.
 template <typename... Args>
 bool formatFileName(char* file, const char* format, Args... args) {
@@ -96,6 +85,17 @@ void markFramesReady(VozerBitmap* bitmap) {
     for (int32_t i = 0; bitmap->frames && i < bitmap->frameCount; ++i) bitmap->frames[i].loadState = 3;
 }
 
+bool isRemote(const char* name) { return std::strncmp(name, "http://", 7) == 0; }
+
+// Nothing to decode: the record counts as loaded, without data, and drawing
+// it draws nothing. A load under way elsewhere is left to finish.
+bool failedLoad(VozerBitmap* bitmap) {
+    if (bitmap->loadState != 1) return false;
+    bitmap->loadState = 3;
+    api()->Popup(VZ_WARNING, "Unable to load bitmap '%s'.\n", bitmap->name);
+    return false;
+}
+
 // Load the file `file` into the bitmap; the state machine of a load.
 bool loadBitmapFile(VozerBitmap* bitmap, const char* file) {
     if (isPlaceholderName(file)) return true;
@@ -106,11 +106,19 @@ bool loadBitmapFile(VozerBitmap* bitmap, const char* file) {
         image::freeImagePixels(bitmap);
     }
     bitmap->framesPerSecond = 30.0f;
+    // A download goes through the file layer's cache and is read from there,
+    // so only a whole file is ever decoded, and a later load (a wake-up, a
+    // renderer restart) needs no network.
+    std::string cached;
+    if (isRemote(file)) {
+        cached = fs::fetchIntoCache(file, fs::DownloadFor::Bitmap);
+        file = cached.c_str();  // empty when nothing came
+    }
     const SequenceLoaders& sequences = pool().sequences;
     bool loaded = false;
     bool sequence = false;
-    if (std::strncmp(file, "http://", 7) == 0) {
-        loaded = downloadAndDecode(bitmap, file);
+    if (!*file) {
+        // the download failed and said why
     } else if (endsWith(file, ".bms")) {
         sequence = true;
         loaded = sequences.loadFile && sequences.loadFile(bitmap, file);
@@ -169,6 +177,12 @@ void setSequenceLoaders(const SequenceLoaders& loaders) { pool().sequences = loa
 bool loadBitmapData(VozerBitmap* bitmap) {
     const char* name = bitmap->name;
     if (!name) return false;
+    // Refused before any ending is tried: each try would be a download.
+    if (isRemote(name) && std::strchr(name, '*')) {
+        api()->Popup(VZ_WARNING, "Asterisk character ('*') isn't allowed in http:// url file names such as '%s'\n",
+                     name);
+        return failedLoad(bitmap);
+    }
     if (lastComponentHasDot(name)) return loadBitmapFile(bitmap, name);
     char file[FILE_NAME_SIZE];
     const auto useSource = [&](const char* source) {
@@ -181,22 +195,15 @@ bool loadBitmapData(VozerBitmap* bitmap) {
         if (fileOpens(file)) return useSource(file);
     }
     // An http:// name is one file: numbers are not probed for over the network.
-    const bool remote = std::strncmp(name, "http://", 7) == 0;
     for (const char* ending : FRAME_ENDINGS) {
         for (const int32_t number : FIRST_FRAME_NUMBERS) {
-            if (remote || !formatFileName(file, "%s%.4d.%s", name, number, ending)) break;
+            if (isRemote(name) || !formatFileName(file, "%s%.4d.%s", name, number, ending)) break;
             if (!fileOpens(file)) continue;
             if (!formatFileName(file, "%s*.%s", name, ending)) break;
             return useSource(file);
         }
     }
-    // Nothing to decode: the record counts as loaded, without data, and
-    // drawing it draws nothing.
-    if (bitmap->loadState == 1) {
-        bitmap->loadState = 3;
-        api()->Popup(VZ_WARNING, "Unable to load bitmap '%s'.\n", name);
-    }
-    return false;
+    return failedLoad(bitmap);
 }
 
 const vudozar::Node* findBitmapDescription(const char* name) {

@@ -10,6 +10,7 @@
 #include "api/engine_api.h"
 #include "api/lock_object.h"
 #include "api/threads.h"
+#include "fs/http_client.h"
 #include "image/image_loader.h"
 #include "resources/bitmap_pool.h"
 #include "resources/resource_queue.h"
@@ -177,20 +178,6 @@ void uploadOrQueue(VozerBitmap* bitmap) {
     }
 }
 
-// The cache file of a downloaded bitmap: "user://cache/" and the name with
-// '/' as '_' and only characters that are safe in a file name.
-std::string downloadCacheName(const char* name) {
-    std::string file = "user://cache/";
-    for (const char* c = name; *c; ++c) {
-        const unsigned char ch = static_cast<unsigned char>(*c);
-        if (ch == '/') file += '_';
-        else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-                 std::strchr(".-_~%", ch))
-            file += static_cast<char>(ch);
-    }
-    return file;
-}
-
 }  // namespace
 
 namespace slots {
@@ -273,11 +260,12 @@ void RefreshBitmap(VozerBitmap* bitmap) {
     if (!bitmap || foreign(bitmap, "ZT_RefreshBitmap") || !bitmap->name || isPlaceholderName(bitmap->name))
         return;
     if (std::strncmp(bitmap->name, "http://", 7) == 0) {
+        // The cached copy goes, so that dropping the data and asking for it
+        // again downloads the file anew. A name without extension was found
+        // under one of the endings: that is the cached file.
         const int32_t mode = bitmap->cacheMode;
-        char path[260];
-        const std::string cache = downloadCacheName(bitmap->name);
-        if (cache.size() < sizeof path && api()->GetPathEx(path, sizeof path, VZ_PATH_USER, "%s", cache.c_str()))
-            api()->DeleteFile(path);
+        const std::string cache = fs::cacheFileName(bitmap->sourceFile ? bitmap->sourceFile : bitmap->name);
+        if (!cache.empty()) api()->DeleteFile(cache.c_str());
         api()->SetBitmapCacheMode(bitmap, 0);
         api()->SetBitmapCacheMode(bitmap, mode);
         return;
