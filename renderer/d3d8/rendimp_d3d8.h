@@ -54,6 +54,7 @@ struct LibraryState {
     QuadBatch batch;
     IDirect3DBaseTexture8* stageTexture[STAGE_COUNT] = {};  // last bound per stage
     bool clippedAway = false;         // the clip rectangle lies outside the target: draw nothing
+    bool blendingOff = false;         // blend mode 2 switched alpha blending off; any other mode turns it on
     int maxTextureWidth = 0, maxTextureHeight = 0;  // device limits, 0 when unknown
     char resolutions[RESOLUTION_TEXT_SIZE] = {};
     FrameCapture capture;
