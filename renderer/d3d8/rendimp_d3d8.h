@@ -41,6 +41,7 @@ struct FrameCapture {
     std::string path;               // empty: no capture asked for
     int32_t width = 0, height = 0;
     std::vector<uint32_t> pixels;   // B,G,R,A, the last frame presented
+    int written = 0;                // files written so far: numbers the '*' of the path
 };
 
 // What the library holds besides the renderer object: one renderer per process.

@@ -4,6 +4,10 @@ the engine's code (so a fault in its maths cannot hide in the expectation).
 
   frame_check.py write-quad PATH     the 32x32 four-colour test bitmap
   frame_check.py draw-scene PNG      the draw test Program's last frame
+  frame_check.py restart BEFORE AFTER
+                                     the restart test Program's frames before
+                                     and after its renderer restarts: the
+                                     same pixels, each bitmap in its colour
   frame_check.py not-blank PNG [MIN_COLOURS]
                                      the frame is not one flat colour
   frame_check.py text PNG REFERENCE_DIR
@@ -152,6 +156,42 @@ def check_scene(path):
     return errors
 
 
+# The restart test Program's tiles: (name, centre, colour), 80 pixels apart from x = 20.
+RESTART_TILES = [
+    ("single image", (36, 36), RED),
+    ("numbered frame 1", (116, 36), GREEN),
+    ("atlas frame 2", (196, 36), BLUE),
+    ("frame-by-frame frame 1", (276, 36), YELLOW),
+    ("created bitmap", (348, 28), CYAN),
+    ("render target", (452, 36), (255, 127, 0)),
+    ("downloaded bitmap", (516, 36), MAGENTA),
+]
+
+
+def check_restart(before_path, after_path):
+    width, height, before = read_png(before_path)
+    after_size = read_png(after_path)
+    errors = []
+    if after_size[:2] != (width, height):
+        return [f"the frames are {width}x{height} and {after_size[0]}x{after_size[1]}"]
+    after = after_size[2]
+    differing = [(x, y) for y in range(height) for x in range(width) if before[y][x] != after[y][x]]
+    if differing:
+        x, y = differing[0]
+        errors.append(f"{len(differing)} pixels differ after the restarts, the first at ({x},{y}): "
+                      f"{before[y][x]} then {after[y][x]}")
+    for rows, which in ((before, "before"), (after, "after")):
+        for name, (x, y), colour in RESTART_TILES:
+            if not close(rows[y][x], colour):
+                errors.append(f"{which}: the {name} at ({x},{y}) is {rows[y][x]}, expected {colour}")
+        ink = sum(1 for y in range(100, 140) for x in range(20, 400) if max(rows[y][x]) > 128)
+        if ink < 40:
+            errors.append(f"{which}: the text left only {ink} bright pixels")
+        if not close(rows[300][700], BACKGROUND):
+            errors.append(f"{which}: the background at (700,300) is {rows[300][700]}")
+    return errors
+
+
 def check_not_blank(path, minimum):
     width, height, rows = read_png(path)
     colours = {pixel for row in rows[::4] for pixel in row[::4]}
@@ -242,6 +282,8 @@ def main():
         errors = check_scene(path)
     elif command == "text":
         errors = check_text(path, sys.argv[3])
+    elif command == "restart":
+        errors = check_restart(path, sys.argv[3])
     elif command == "not-blank":
         errors = check_not_blank(path, int(sys.argv[3]) if len(sys.argv) > 3 else 16)
     else:
