@@ -63,7 +63,6 @@ struct RuntimeSide {
     bool start() {
         createThreadRegistryLock();
         resetRuntimeState();
-        startDirectXVersionQuery();  // as pre-initialisation does, before everything else
         clearEngineApi();
         fillEngineApi();
         recordMainThread();
@@ -103,6 +102,7 @@ struct RuntimeSide {
 
     void stop() {
         RuntimeState& state = rt();
+        directXRefusedLate(true);
         if (state.renderer) {
             for (VozerBitmap& b : bitmaps) state.renderer->ops->ReleaseTexture(state.renderer, &b.hw);
             state.renderer->ops->Shutdown(state.renderer);
@@ -124,6 +124,7 @@ struct RuntimeSide {
         for (int i = 0; i < count; ++i) a->DrawBitmap(&bitmaps[alternate ? (i & 1) : 0], quadX(i), quadY(i));
         renderer->ops->EndFrame(renderer);
         platform::pumpMessages();
+        directXRefusedLate(false);  // as the main loop does after every frame
     }
 };
 

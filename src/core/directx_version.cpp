@@ -1,5 +1,6 @@
 #include "core/directx_version.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -43,14 +44,28 @@ DirectXAnswer askDirectX() {
 
 }  // namespace
 
-// Asking the diagnostics provider takes about as long as opening the window
-// and the device together, so it runs beside pre-initialisation instead of
-// in front of it. A run that will not bind a Direct3D renderer (one forced
-// by VOZER_RENDERER) does not ask at all.
-void startDirectXVersionQuery() {
-    const std::string forced = platform::environment("VOZER_RENDERER");
-    if (!forced.empty() && !rendererNeedsDirectX(forced.c_str())) return;
-    rt().directXQuery = std::async(std::launch::async, askDirectX);
+// Asking the diagnostics provider takes longer than opening the window and
+// the device together, and under some systems it holds up the device's own
+// creation while it gathers its report: a slow provider is asked on a worker
+// thread once the first frame is shown, and the Direct3D renderer bound
+// before that is checked when the answer comes.
+bool directXCheckDeferred(const char* rendererName) {
+    RuntimeState& state = rt();
+    if (state.directXVersion >= 0 || !platform::directXProviderIsSlow()) return false;
+    state.directXUncheckedRenderer = rendererName;
+    return true;
+}
+
+bool directXRefusedLate(bool wait) {
+    RuntimeState& state = rt();
+    if (state.directXUncheckedRenderer.empty()) return false;
+    if (!state.directXQuery.valid()) state.directXQuery = std::async(std::launch::async, askDirectX);
+    if (!wait && state.directXQuery.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return false;
+    const std::string name = std::move(state.directXUncheckedRenderer);
+    state.directXUncheckedRenderer.clear();
+    if (!directXTooOldFor(name.c_str(), directXVersion())) return false;
+    api()->Log(VZ_WARNING, "DirectX version not supported.\n");
+    return true;
 }
 
 // A run asks once; the answer is logged each time a renderer binding needs

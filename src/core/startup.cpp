@@ -7,7 +7,6 @@
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "core/boot_config.h"
-#include "core/directx_version.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
 #include "core/resolution.h"
@@ -141,7 +140,6 @@ bool preInitialise(void* hostWindow) {
     createThreadRegistryLock();
     const std::string commandLine = rt().commandLine;  // the reset below clears the record
     resetState(commandLine);
-    startDirectXVersionQuery();
     RuntimeState& state = rt();
     if (hostWindow) {
         state.hostWindow = true;

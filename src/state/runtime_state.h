@@ -95,13 +95,13 @@ struct RuntimeState {
     bool allowAllResolutions = false; // the AllowAllResolutions extension: any windowed size is accepted
     bool multimouseActive = false;
     // The installed DirectX version (encoded) and its log line, read once per
-    // run: asking the diagnostics provider can take seconds, so the question
-    // is asked on a worker from the start of pre-initialisation
-    // (directXQuery) and the answer taken when a renderer binding needs it.
-    // -1 until then.
+    // run, -1 until then. A slow provider is asked on a worker (directXQuery)
+    // after the first frame, and the Direct3D renderer bound before that
+    // (directXUncheckedRenderer) is checked when the answer comes.
     int32_t directXVersion = -1;
     std::string directXReport;
     std::future<DirectXAnswer> directXQuery;
+    std::string directXUncheckedRenderer;
     bool windowActive = true;
     std::atomic<bool> coreInitialised{false};
     std::atomic<bool> rendererReady{false};
