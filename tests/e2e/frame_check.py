@@ -31,6 +31,9 @@ import zlib
 RED, GREEN, BLUE, WHITE = (255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 255)
 BACKGROUND = (0, 0, 64)
 YELLOW, CYAN, MAGENTA = (255, 255, 0), (0, 255, 255), (255, 0, 255)
+# The draw test Program's filled rectangle: 0xFF99FF00 is a signalling NaN
+# as a float, and x87 loads would make its red 0xD9.
+LIME = (153, 255, 0)
 ORANGE = (255, 128, 0)  # the render target's second colour: after the device came back
 TOLERANCE = 2
 
@@ -108,7 +111,7 @@ def scene_colour(x, y):
     px, py = x + 0.5, y + 0.5
     # Drawn last, so on top: the filled rectangle and the two one-pixel lines.
     if 400 <= px < 450 and 100 <= py < 130:
-        return YELLOW
+        return LIME
     if 100 <= px < 300 and y == 400:
         return CYAN
     if x == 350 and 300 <= py < 450:
