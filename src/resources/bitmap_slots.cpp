@@ -10,6 +10,7 @@
 #include "api/engine_api.h"
 #include "api/lock_object.h"
 #include "api/threads.h"
+#include "fs/http_client.h"
 #include "image/image_loader.h"
 #include "resources/bitmap_pool.h"
 #include "resources/resource_queue.h"
@@ -189,20 +190,6 @@ void uploadOrQueue(VozerBitmap* bitmap) {
     }
 }
 
-// The cache file of a downloaded bitmap: "user://cache/" and the name with
-// '/' as '_' and only characters that are safe in a file name.
-std::string downloadCacheName(const char* name) {
-    std::string file = "user://cache/";
-    for (const char* c = name; *c; ++c) {
-        const unsigned char ch = static_cast<unsigned char>(*c);
-        if (ch == '/') file += '_';
-        else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-                 std::strchr(".-_~%", ch))
-            file += static_cast<char>(ch);
-    }
-    return file;
-}
-
 // The frame draws from a record's texture, size and flags without a lock
 // (a lock per sprite would cost more than the sprite). So off the main
 // thread an uploaded record keeps those as they are: pixels it needs again
@@ -246,13 +233,23 @@ void changeCacheMode(VozerBitmap* bitmap, int32_t requested, bool addToOld) {
         return;
     }
     const bool atlasHasPixels = bitmap->atlas && bitmap->atlas->pixels;
-    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels &&
-        !bitmap->frames) {
+    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels) {
+        // A sequence keeps its frames when its pixels go after the upload.
+        // Reading it again makes new frames, so the textures of the old ones
+        // go back first (they would be lost with the frames). While the frame
+        // may be drawing the old ones, a sequence stays as it is.
+        const bool sequence = bitmap->frames || bitmap->atlas;
+        const int32_t shown = bitmap->frameNumber;
         if (drawnMeanwhile(bitmap)) {
-            reloadPixelsBeside(bitmap);
+            if (!sequence) reloadPixelsBeside(bitmap);
         } else {
+            if (sequence) {
+                releaseBitmapHardware(bitmap);
+                freeBitmapFrames(bitmap);
+            }
             bitmap->loadState = 1;
             loadBitmapData(bitmap);
+            if (sequence) api()->SetBitmapFrame(bitmap, shown);  // the animation goes on where it was
         }
     }
     if ((mode & VZ_CACHE_HARDWARE) && !bitmap->hw.hasTexture) uploadOrQueue(bitmap);
@@ -363,11 +360,12 @@ void RefreshBitmap(VozerBitmap* bitmap) {
     if (!bitmap || foreign(bitmap, "ZT_RefreshBitmap") || !bitmap->name || isPlaceholderName(bitmap->name))
         return;
     if (std::strncmp(bitmap->name, "http://", 7) == 0) {
+        // The cached copy goes, so that dropping the data and asking for it
+        // again downloads the file anew. A name without extension was found
+        // under one of the endings: that is the cached file.
         const int32_t mode = bitmap->cacheMode;
-        char path[260];
-        const std::string cache = downloadCacheName(bitmap->name);
-        if (cache.size() < sizeof path && api()->GetPathEx(path, sizeof path, VZ_PATH_USER, "%s", cache.c_str()))
-            api()->DeleteFile(path);
+        const std::string cache = fs::cacheFileName(bitmap->sourceFile ? bitmap->sourceFile : bitmap->name);
+        if (!cache.empty()) api()->DeleteFile(cache.c_str());
         api()->SetBitmapCacheMode(bitmap, 0);
         api()->SetBitmapCacheMode(bitmap, mode);
         return;
