@@ -213,14 +213,18 @@ void releaseBitmapHardware(VozerBitmap* bitmap) {
         api()->Log(VZ_WARNING, "Bitmap '%s' still in hardware upload queue. Removing it.", bitmap->name);
         return;
     }
+    // The frames of a sequence that has no texture now (a renderer restart
+    // took them) have nothing to give back: only a plain bitmap's missing
+    // texture is worth the warning.
     if (bitmap->atlas) {
-        queueHardwareRelease(bitmap->atlas);
+        if (bitmap->atlas->hw.hasTexture) queueHardwareRelease(bitmap->atlas);
         forgetFrameTextures(bitmap);
     } else if (!bitmap->frames) {
         queueHardwareRelease(bitmap);
     } else {
         for (int32_t i = 0; i < bitmap->frameCount; ++i) {
-            if (!bitmap->frames[i].sameAs) queueHardwareRelease(&bitmap->frames[i]);
+            VozerBitmap& frame = bitmap->frames[i];
+            if (!frame.sameAs && frame.hw.hasTexture) queueHardwareRelease(&frame);
         }
         forgetFrameTextures(bitmap);
     }
@@ -335,21 +339,25 @@ void restoreResources() {
         lockObject(lock);
         unlockEngineMutex(MUTEX_GET_BITMAP);
         if (!inUse) continue;
-        bool announce = false;
+        // A queued record is restored here all the same: the entry may be a
+        // worker's note about a record that had its texture then (a frame to
+        // select, a texture to drop), and the frames of an uploaded sequence
+        // kept no pixels to upload from.
         if (isQueuedForUpload(bitmap)) {
             api()->Print("Bitmap '%s' already queued for upload.", bitmap->name);
-        } else {
-            if (bitmap->flags & VZ_BITMAP_RENDER_TARGET) {
-                EngineLock gfx(MUTEX_GFX_HW);
-                r->ops->CreateRenderTarget(r, bitmap);
-                announce = true;
-            } else {
-                const int32_t mode = bitmap->cacheMode;
-                bitmap->cacheMode = -1;  // any mode counts as a change now
-                api()->SetBitmapCacheMode(bitmap, mode);
-            }
-            api()->SetBitmapFrame(bitmap, 0);
+            forgetQueuedUpload(bitmap);
         }
+        bool announce = false;
+        if (bitmap->flags & VZ_BITMAP_RENDER_TARGET) {
+            EngineLock gfx(MUTEX_GFX_HW);
+            r->ops->CreateRenderTarget(r, bitmap);
+            announce = true;
+        } else {
+            const int32_t mode = bitmap->cacheMode;
+            bitmap->cacheMode = -1;  // any mode counts as a change now
+            api()->SetBitmapCacheMode(bitmap, mode);
+        }
+        api()->SetBitmapFrame(bitmap, 0);
         unlockObject(lock);
         // The Program hears of it with no lock held: it may ask for bitmaps.
         if (announce) sendRenderTargetLost(bitmap);

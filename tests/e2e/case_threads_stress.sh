@@ -40,8 +40,8 @@ else
 fi
 cp "$work/frames/anim.bms" "$game/"
 
-sox -n -r 22050 -c 1 "$game/sfx/blip.wav" synth 0.05 sine 880 || fail "sox could not make a sound"
-sox -n -r 44100 -c 2 "$game/sfx/tone.wav" synth 0.3 sine 440 || fail "sox could not make a sound"
+sox -n -r 22050 -b 16 -c 1 "$game/sfx/blip.wav" synth 0.05 sine 880 || fail "sox could not make a sound"
+sox -n -r 44100 -b 16 -c 2 "$game/sfx/tone.wav" synth 0.3 sine 440 || fail "sox could not make a sound"
 sox -n -r 44100 -c 1 "$game/music/loop.ogg" synth 1 sine 330 vol 0.5 || fail "sox could not make the music"
 
 # A font generated from its source by the first worker that asks.
@@ -129,6 +129,10 @@ expect_log "textures alive at shutdown." -eq "$(grep -cF " 0 textures alive at s
 expect_log "at exit, releasing" -eq 0
 expect_log "reference count less than zero" -eq 0
 expect_log "stress worker" -eq 0
+# Never an upload without pixels, nor a texture release of a texture not there.
+expect_log "has no pixels. This should never happen." -eq 0
+expect_log "hw data is not ready" -eq 0
+expect_log "not found." -eq 0
 gotten=$(sed -n 's/^gotten //p' "$game/trace.txt" 2>/dev/null)
 expect_log "too many times" -eq "${gotten:-0}"
 # Not one worker line lost: each worker's count of "step" lines is in the file.

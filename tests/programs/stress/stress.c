@@ -9,7 +9,7 @@
  * Command line: "seconds=N" (run time, default 10), "http_port=P" (the
  * loopback server; 0: no HTTP). The game folder holds what the end-to-end
  * case makes: img/{red,green,blue,big}.png, seq/walk000N.png, anim.bms,
- * sfx/{blip,tone}.wav, music/loop.wav, fonts/stress.mft.xml with its
+ * sfx/{blip,tone}.wav, music/loop.ogg, fonts/stress.mft.xml with its
  * outline font, content.pak with data/fileN.txt.
  *
  * Every counted get is paired with a release, so at the end every count is
