@@ -121,7 +121,8 @@ expect_trace "errors 0" -eq 1
 expect_trace "mutex-total 1" -eq 1
 expect_trace "shutdown 1" -eq 1
 grep "^unbalanced" "$game/trace.txt" 2>/dev/null
-reinits=$(sed -n 's/^reinits //p' "$game/trace.txt" 2>/dev/null)
+# (A Windows Program writes its trace with CR LF line ends.)
+reinits=$(sed -n 's/^reinits //p' "$game/trace.txt" 2>/dev/null | tr -d '\r')
 [ "${reinits:-0}" -ge $((seconds / 2)) ] || fail "only ${reinits:-0} renderer restarts in $seconds s"
 # Each renderer restart shuts the headless renderer down: never with a texture left.
 expect_log "textures alive at shutdown." -ge $((seconds / 2))
@@ -133,12 +134,12 @@ expect_log "stress worker" -eq 0
 expect_log "has no pixels. This should never happen." -eq 0
 expect_log "hw data is not ready" -eq 0
 expect_log "not found." -eq 0
-gotten=$(sed -n 's/^gotten //p' "$game/trace.txt" 2>/dev/null)
+gotten=$(sed -n 's/^gotten //p' "$game/trace.txt" 2>/dev/null | tr -d '\r')
 expect_log "too many times" -eq "${gotten:-0}"
 # Not one worker line lost: each worker's count of "step" lines is in the file.
 log=$(run_logs | tail -n 1)
 for worker in 0 1 2 3 4 5 6 7; do
-    logged=$(sed -n "s/^logged $worker //p" "$game/trace.txt" 2>/dev/null)
+    logged=$(sed -n "s/^logged $worker //p" "$game/trace.txt" 2>/dev/null | tr -d '\r')
     found=$(grep -cF "[stress-$worker]> step " "$log" 2>/dev/null)
     [ -n "$logged" ] && [ "$logged" -gt 0 ] && [ "$found" = "$logged" ] \
         || fail "worker $worker logged ${logged:-nothing}, the log file has $found of its lines"
