@@ -12,6 +12,9 @@
 //   ("Journal", "Stop")     stop recording
 //   ("Journal", "Textures") "live L uploads U targets T"
 //   ("Uploads", "MS")       every later upload takes MS milliseconds, like a slow device
+//   ("Reinit", "Restart")   every later Reinit answers false, so the runtime
+//                           shuts the renderer down and starts it again, as
+//                           after a device that cannot be reset in place
 // Journal lines: "begin P", "end", "clear R G B", "world M0..M15", "target NAME|screen",
 // "quad NAME|- x,y,z,#AARRGGBB,u,v x4", "line x,y,#color x2", "tris NAME|- V I",
 // "blend M", "filter M", "clip X Y W H", "depthrange N M F", "upload NAME WxH",
@@ -50,6 +53,7 @@ struct NullRenderer {
     int uploads = 0;
     int targets = 0;
     int uploadDelayMs = 0;
+    bool restartOnReinit = false;
 };
 
 NullRenderer& self(VozerRendImp* imp) { return *reinterpret_cast<NullRenderer*>(imp); }
@@ -115,6 +119,7 @@ vz_bool VZ_THISCALL init(R* imp, VozerEngineApi* api, VozerRuntimeShared* runtim
 
 vz_bool VZ_THISCALL reinit(R* imp, int32_t width, int32_t height, vz_bool windowed) {
     NullRenderer& r = self(imp);
+    if (r.restartOnReinit) return 0;
     if (r.params) {
         r.params->width = width;
         r.params->height = height;
@@ -256,6 +261,10 @@ const char* VZ_THISCALL extension(R* imp, const char* category, const char* name
     if (std::strcmp(category, "Display") == 0 && std::strcmp(name, "GetResolutions") == 0) return MODE_LIST;
     if (std::strcmp(category, "Uploads") == 0) {
         r.uploadDelayMs = std::atoi(name);
+        return "";
+    }
+    if (std::strcmp(category, "Reinit") == 0) {
+        r.restartOnReinit = std::strcmp(name, "Restart") == 0;
         return "";
     }
     if (std::strcmp(category, "Journal") != 0) return nullptr;

@@ -41,8 +41,10 @@ uint32_t colorWord(const VozerColor& c) {
     return colorByte(c.a) << 24 | colorByte(c.r) << 16 | colorByte(c.g) << 8 | colorByte(c.b);
 }
 
+// The texture flag first: other threads write the rest of a record only
+// while it has no texture (see the bitmap manager).
 bool drawable(const VozerBitmap* bitmap) {
-    return bitmap && bitmap->loadState == 3 && bitmap->hw.hasTexture;
+    return bitmap && bitmap->hw.hasTexture && bitmap->loadState == 3;
 }
 
 // Whole vertices in 16-byte pieces. A renderer copies the quad into its batch

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fs/response_blocks.h"
+
 namespace vz {
 
 namespace {
@@ -53,6 +55,7 @@ VozerBuffer* CreateBuffer(VozerBuffer* buffer, int32_t size) {
 
 void FreeBuffer(VozerBuffer* buffer) {
     if (!buffer) return;
+    fs::freeOutgrownBlocks(buffer->data);
     std::free(buffer->data);
     *buffer = VozerBuffer{};
 }

@@ -38,12 +38,18 @@ struct VozerMutex* engineMutex(int index);
 class EngineLock {
 public:
     explicit EngineLock(int index) : index_(index) { lockEngineMutex(index_); }
-    ~EngineLock() { unlockEngineMutex(index_); }
+    ~EngineLock() { unlock(); }
     EngineLock(const EngineLock&) = delete;
     EngineLock& operator=(const EngineLock&) = delete;
+    // Release early (popups are raised with no pool lock held).
+    void unlock() {
+        if (held_) unlockEngineMutex(index_);
+        held_ = false;
+    }
 
 private:
     int index_;
+    bool held_ = true;
 };
 
 // Start-up and shutdown, in this order: the thread registry's own lock first,

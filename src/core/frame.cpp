@@ -185,9 +185,10 @@ void reinitialise() {
     VozerProgramRecord* program = state.shared.program;
     sendProgramEvent(VZ_EVENT_REINIT, 0);
 
-    lockEngineMutex(MUTEX_GFX_HW);
+    // The pools before GFX_HW: the order every thread takes them in.
     lockEngineMutex(MUTEX_GET_BITMAP);
     lockEngineMutex(MUTEX_GET_SOUND);
+    lockEngineMutex(MUTEX_GFX_HW);
     const bool inPlace = state.renderer->ops->Reinit(state.renderer, state.requested.width,
                                                      state.requested.height, state.requested.windowed) != 0;
     if (inPlace) {
@@ -196,9 +197,9 @@ void reinitialise() {
         program->display.height = state.requested.height;
         program->display.windowed = state.requested.windowed;
     }
+    unlockEngineMutex(MUTEX_GFX_HW);
     unlockEngineMutex(MUTEX_GET_SOUND);
     unlockEngineMutex(MUTEX_GET_BITMAP);
-    unlockEngineMutex(MUTEX_GFX_HW);
 
     if (!inPlace) {
         shutdownRenderer();
@@ -231,7 +232,8 @@ namespace slots {
 void Quit() {
     RuntimeState& state = rt();
     state.quitRequested = true;
-    if (state.shared.program) state.shared.program->display.quitting = 1;
+    // Workers waiting in HttpRequest read it to stop early.
+    if (state.shared.program) __atomic_store_n(&state.shared.program->display.quitting, 1, __ATOMIC_RELAXED);
 }
 
 }  // namespace slots

@@ -1,12 +1,16 @@
 // Resolution requests from the Program (engine API slot 22). An accepted
 // request is applied between frames; a refused one leaves the screen as it is.
 #include "api/engine_api.h"
+#include "api/threads.h"
 #include "core/resolution.h"
 #include "state/runtime_state.h"
 
 namespace vz::slots {
 
-vz_bool Reinitialize(VozerDisplayParams params) {
+namespace {
+
+// MAIN_LOOP held, or the main thread.
+vz_bool requestReinit(VozerDisplayParams params) {
     RuntimeState& state = rt();
     VozerEngineApi* a = api();
     if (!state.shared.program || !state.renderer) return 0;
@@ -41,6 +45,18 @@ vz_bool Reinitialize(VozerDisplayParams params) {
     requested.windowed = state.rendererParams.windowed;
     state.reinitRequested = false;
     return 0;
+}
+
+}  // namespace
+
+// The request is written under MAIN_LOOP, which the frame holds while it
+// reads it: a worker's request waits for the gap between frames (on the main
+// thread the frame holds the lock already).
+vz_bool Reinitialize(VozerDisplayParams params) {
+    LockMainLoop();
+    const vz_bool accepted = requestReinit(params);
+    UnlockMainLoop();
+    return accepted;
 }
 
 }  // namespace vz::slots

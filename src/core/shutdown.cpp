@@ -48,8 +48,6 @@ void returnToScreen() {
 void returnTexturesOfAnUnreadyRenderer() {
     RuntimeState& state = rt();
     if (!state.renderer || state.rendererReady) return;
-    EngineLock gfx(MUTEX_GFX_HW);
-    EngineLock pool(MUTEX_GET_BITMAP);
     releaseAllTextures();
 }
 
@@ -59,13 +57,12 @@ void shutdownRenderer() {
     RuntimeState& state = rt();
     api()->Log(VZ_SYSTEM, "Vozer RendImp Shutdown.");
     if (!state.renderer) return;
-    lockEngineMutex(MUTEX_GFX_HW);
-    lockEngineMutex(MUTEX_GET_BITMAP);
     releaseAllTextures();
+    // Pool before GFX_HW, the order every thread keeps.
+    EngineLock pool(MUTEX_GET_BITMAP);
+    EngineLock gfx(MUTEX_GFX_HW);
     state.renderer->ops->Shutdown(state.renderer);
     state.rendererReady = false;
-    unlockEngineMutex(MUTEX_GET_BITMAP);
-    unlockEngineMutex(MUTEX_GFX_HW);
 }
 
 void shutdown() {

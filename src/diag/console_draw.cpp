@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "api/engine_api.h"
 #include "api/threads.h"
@@ -150,18 +151,30 @@ void drawLogLine(const LogLine& line, const Frame& f, float y, const std::string
     font::drawTextPlain(f.font, end + TEXT_GAP, y, scratch.c_str());
 }
 
-// Newest at the bottom, starting `scroll` matching lines up, until the top.
-void drawLogLines(const std::deque<LogLine>& lines, const Frame& f, const std::string& filter, int32_t scroll) {
-    std::string scratch;
-    api()->SetAlpha(f.s);  // the caret leaves its blinking alpha behind
-    float y = f.panel - 2.0f * f.lineHeight - 4.0f;
+// The matching lines shown, newest first: `scroll` matching lines up from the
+// newest, as many as fit. Copied under PRINT, so that drawing them (which
+// takes the font's lock) happens with no log lock held.
+std::vector<LogLine> visibleLines(const std::deque<LogLine>& lines, const std::string& filter, int32_t scroll,
+                                  int32_t fit) {
+    std::vector<LogLine> shown;
     int32_t skip = scroll;
-    for (auto it = lines.rbegin(); it != lines.rend() && y + f.lineHeight > 0.0f; ++it) {
+    for (auto it = lines.rbegin(); it != lines.rend() && static_cast<int32_t>(shown.size()) <= fit; ++it) {
         if (!lineMatches(it->text, filter)) continue;
         if (skip > 0) {
             --skip;
             continue;
         }
+        shown.push_back(*it);
+    }
+    return shown;
+}
+
+// Newest at the bottom, until the top.
+void drawLogLines(const std::vector<LogLine>& shown, const Frame& f, const std::string& filter) {
+    std::string scratch;
+    api()->SetAlpha(f.s);  // the caret leaves its blinking alpha behind
+    float y = f.panel - 2.0f * f.lineHeight - 4.0f;
+    for (auto it = shown.begin(); it != shown.end() && y + f.lineHeight > 0.0f; ++it) {
         drawLogLine(*it, f, y, filter, scratch);
         y -= f.lineHeight;
     }
@@ -193,17 +206,22 @@ void DrawConsole() {
     a->SetTextScale(1.0f, 1.0f, 0.0f);
 
     // Workers append lines at any time: the list is read under PRINT.
-    EngineLock lock(MUTEX_PRINT);
-    const std::deque<LogLine>& lines = lockedLogLines();
-    const int32_t matching = countMatches(lines, c.input);
-    followScrollDrag(c, f, matching);
-    const int32_t most = matching > f.fit ? matching - f.fit : 0;
-    if (c.scroll > most) c.scroll = most;
-    if (c.scroll < 0) c.scroll = 0;
+    int32_t matching;
+    std::vector<LogLine> shown;
+    {
+        EngineLock lock(MUTEX_PRINT);
+        const std::deque<LogLine>& lines = lockedLogLines();
+        matching = countMatches(lines, c.input);
+        followScrollDrag(c, f, matching);
+        const int32_t most = matching > f.fit ? matching - f.fit : 0;
+        if (c.scroll > most) c.scroll = most;
+        if (c.scroll < 0) c.scroll = 0;
+        shown = visibleLines(lines, c.input, c.scroll, f.fit);
+    }
 
     drawPanels(f, matching, c.scroll);
     drawInputLine(c, f);
-    drawLogLines(lines, f, c.input, c.scroll);
+    drawLogLines(shown, f, c.input);
     a->SetColor(1.0f, 1.0f, 1.0f);
     a->SetAlpha(1.0f);
 }

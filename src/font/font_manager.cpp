@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/engine_api.h"
+#include "api/lock_object.h"
 #include "api/threads.h"
 #include "data/vudozar.h"
 #include "font/font_atlas.h"
@@ -20,8 +21,12 @@ namespace {
 
 constexpr uint8_t DEFAULT_CACHE_MODE = VZ_CACHE_HARDWARE;
 
+// Each slot has a record lock of its own, made once and kept for the run:
+// loading, atlas rebuilds, measuring and drawing of one font exclude each
+// other without holding up the other fonts.
 struct FontPool {
     VozerFont slots[FONT_POOL_SIZE];
+    VozerMutex* locks[FONT_POOL_SIZE];
     int32_t count;  // slots in use or once used
 };
 
@@ -60,19 +65,26 @@ std::string savePathFor(const char* name) {
 }
 
 // A new slot for `name` (GET_FONT held): the first free one, else the next
-// unused. Null when all 32 are taken.
-VozerFont* claimSlot(const char* name, const char* fullMessage) {
+// unused. Null when all 32 are taken (the caller raises the popup once the
+// pool lock is released: on the main thread a popup waits for the player).
+VozerFont* claimSlot(const char* name) {
     FontPool& p = pool();
     int32_t index = 0;
     while (index < p.count && p.slots[index].name) ++index;
-    if (index >= FONT_POOL_SIZE) {
-        api()->Popup(1, "%s", fullMessage);
-        return nullptr;
-    }
+    if (index >= FONT_POOL_SIZE) return nullptr;
     if (index == p.count) ++p.count;
     VozerFont* font = &p.slots[index];
     initFontRecord(font, name ? name : "");
+    if (!p.locks[index]) p.locks[index] = createLockObject("FONT");
+    font->lock = p.locks[index];
     return font;
+}
+
+// A font found by name may still be loading on another thread: its record
+// lock is held for the whole load.
+void waitUntilLoaded(VozerFont* font) {
+    lockObject(font->lock);
+    unlockObject(font->lock);
 }
 
 VozerFont* findByName(const char* name) {
@@ -88,11 +100,16 @@ void FreeFont(VozerFont* font) {
         return;
     }
     api()->Log(0, "Releasing font '%s'...\n", font->name ? font->name : "");
+    VozerMutex* lock = font->lock;  // the record forgets it; the slot keeps it
+    lockObject(lock);
     clearFontRecord(font);
+    unlockObject(lock);
 }
 
-// The part of GetFont and LoadFont after the slot is claimed: the caller
-// holds GET_FONT, so nobody sees the record half loaded.
+// The part of GetFont and LoadFont after the slot is claimed. The caller
+// holds the record lock (not GET_FONT: generating a font from its source
+// takes long, and other fonts must not wait for it), so whoever finds the
+// record meanwhile waits for the load instead of seeing it half made.
 void loadNewFont(VozerFont* font, const char* cachingFormat, bool atlasThroughSlot) {
     VozerEngineApi* a = api();
     a->Print(cachingFormat, font->name);
@@ -179,16 +196,28 @@ int32_t fontsInUse() {
     return n;
 }
 
+// Both walk the pool under GET_FONT and each font under its record lock;
+// the renderer calls inside take GFX_HW after them.
 void recreateAllFontAtlases() {
+    EngineLock poolLock(MUTEX_GET_FONT);
     FontPool& p = pool();
-    for (int32_t i = 0; i < p.count; ++i)
-        if (p.slots[i].name) ZTI_RecreateFontAtlas(&p.slots[i]);
+    for (int32_t i = 0; i < p.count; ++i) {
+        if (!p.slots[i].name) continue;
+        lockObject(p.locks[i]);
+        ZTI_RecreateFontAtlas(&p.slots[i]);
+        unlockObject(p.locks[i]);
+    }
 }
 
 void releaseAllFontTextures() {
+    EngineLock poolLock(MUTEX_GET_FONT);
     FontPool& p = pool();
-    for (int32_t i = 0; i < p.count; ++i)
-        if (p.slots[i].name) releaseFontTextures(&p.slots[i]);
+    for (int32_t i = 0; i < p.count; ++i) {
+        if (!p.slots[i].name) continue;
+        lockObject(p.locks[i]);
+        releaseFontTextures(&p.slots[i]);
+        unlockObject(p.locks[i]);
+    }
 }
 
 void resetFontPool() {
@@ -205,44 +234,68 @@ namespace vz::slots {
 using font::FONT_COUNTED_BY_GETFONT;
 
 VozerFont* GetFont(const char* name) {
-    EngineLock lock(MUTEX_GET_FONT);
+    lockEngineMutex(MUTEX_GET_FONT);
     if (VozerFont* font = font::findByName(name)) {
         if (font->name[0] != '!' && !(font->flags & FONT_COUNTED_BY_GETFONT)) {
             ++font->refCount;
             font->flags |= FONT_COUNTED_BY_GETFONT;
             font::logCount("'%s' ref count++ (GetFont): now %d", font);
         }
+        unlockEngineMutex(MUTEX_GET_FONT);
+        font::waitUntilLoaded(font);
         return font;
     }
-    VozerFont* font = font::claimSlot(name, " ! Vozer out of free fonts.");
-    if (!font) return nullptr;
+    VozerFont* font = font::claimSlot(name);
+    if (!font) {
+        unlockEngineMutex(MUTEX_GET_FONT);
+        api()->Popup(1, " ! Vozer out of free fonts.");
+        return nullptr;
+    }
     font->refCount = 1;
     font->flags |= FONT_COUNTED_BY_GETFONT;
     font::logCount("'%s' ref count = 1 (GetFont)", font);
+    VozerMutex* lock = font->lock;
+    lockObject(lock);
+    unlockEngineMutex(MUTEX_GET_FONT);
     font::loadNewFont(font, "..caching font '%s'", false);
+    unlockObject(lock);
     return font;
 }
 
 VozerFont* LoadFont(const char* name) {
-    EngineLock lock(MUTEX_GET_FONT);
+    lockEngineMutex(MUTEX_GET_FONT);
     if (VozerFont* font = font::findByName(name)) {
         if (font->name[0] != '!') {
             // The count is 16 bits wide; a count that would wrap stays put.
             if (font->refCount < INT16_MAX) ++font->refCount;
             font::logCount("'%s' ref count++: now %d", font);
         }
+        unlockEngineMutex(MUTEX_GET_FONT);
+        font::waitUntilLoaded(font);
         return font;
     }
-    VozerFont* font = font::claimSlot(name, " ! Vozer out of free fonts.\n");
-    if (!font) return nullptr;
+    VozerFont* font = font::claimSlot(name);
+    if (!font) {
+        unlockEngineMutex(MUTEX_GET_FONT);
+        api()->Popup(1, " ! Vozer out of free fonts.\n");
+        return nullptr;
+    }
     font->refCount = 1;
     font::logCount("'%s' ref count = 1", font);
+    VozerMutex* lock = font->lock;
+    lockObject(lock);
+    unlockEngineMutex(MUTEX_GET_FONT);
     font::loadNewFont(font, "..caching font '%s' ", true);
+    unlockObject(lock);
     return font;
 }
 
 void RecreateFontAtlas(VozerFont* font) {
-    if (font && font->name) font::ZTI_RecreateFontAtlas(font);
+    if (!font) return;
+    VozerMutex* lock = font->lock;
+    lockObject(lock);
+    if (font->name) font::ZTI_RecreateFontAtlas(font);
+    unlockObject(lock);
 }
 
 void ReleaseFont(VozerFont* font) {
@@ -264,19 +317,28 @@ void ReleaseFont(VozerFont* font) {
     }
     --font->refCount;
     font::logCount("ReleaseFont '%s' ref count--: now %d", font);
-    if ((font->flags & FONT_COUNTED_BY_GETFONT) && font->refCount == 0)
+    const bool tooMany = (font->flags & FONT_COUNTED_BY_GETFONT) && font->refCount == 0;
+    const bool belowZero = font->refCount < 0;
+    if (font->refCount == 0) a->Print("Hibernating Font '%s'..", font->name);
+    if (belowZero) font->refCount = 0;
+    // Popups once the pool lock is released; a counted font keeps its name.
+    const std::string name = font->name;
+    lock.unlock();
+    if (tooMany)
         a->Popup(1,
                  "Releasing font '%s' too many times: ref counting will get messed up. NOTE: font has been accessed "
                  "using GetFont which increses ref count by 1 once.",
-                 font->name);
-    if (font->refCount == 0) {
-        a->Print("Hibernating Font '%s'..", font->name);
-    } else if (font->refCount < 0) {
-        font->refCount = 0;
-        a->Popup(1, "Font '%s' reference count less than zero.", font->name);
-    }
+                 name.c_str());
+    if (belowZero) a->Popup(1, "Font '%s' reference count less than zero.", name.c_str());
 }
 
-vz_bool SaveFont(VozerFont* font, const char* path) { return font::SaveFontFile(font, path) ? 1 : 0; }
+vz_bool SaveFont(VozerFont* font, const char* path) {
+    if (!font) return 0;
+    VozerMutex* lock = font->lock;
+    lockObject(lock);
+    const bool saved = font::SaveFontFile(font, path);
+    unlockObject(lock);
+    return saved ? 1 : 0;
+}
 
 }  // namespace vz::slots

@@ -59,6 +59,7 @@ VozerShader* GetShader(const char* name) {
             if (std::strcmp(p.slots[index].name, name) == 0) return reinterpret_cast<VozerShader*>(&p.slots[index]);
         api()->Print("..caching shader '%s'\n", name);
         if (index >= SHADER_POOL_SIZE) {
+            lock.unlock();  // on the main thread the popup waits for the player
             api()->Popup(1, " ! Vozer out of free shaders.\n");
             return nullptr;
         }

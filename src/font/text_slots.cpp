@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
 
 #include "api/engine_api.h"
+#include "api/lock_object.h"
 #include "font/text_layout.h"
 #include "font/text_slots.h"
 
@@ -23,17 +25,48 @@ constexpr int32_t ALIGN_BOTTOM = 2;
 constexpr int32_t ALIGN_MIDDLE = 4;
 constexpr int32_t ALIGN_CENTRE = 8;
 
-struct TextState {
+struct TextSettings {
     float wrapWidth = NO_WRAP_WIDTH;
     int32_t align = 0;
     float scaleX = 1.0f, scaleY = 1.0f, angle = 0.0f;
-    float lastWidth = 0.0f, lastHeight = 0.0f;
+};
+
+// The main thread sets them while drawing; workers measure with them.
+struct TextState {
+    std::mutex lock;
+    TextSettings settings;
 };
 
 TextState& textState() {
     static TextState s;
     return s;
 }
+
+TextSettings currentSettings() {
+    TextState& s = textState();
+    std::lock_guard<std::mutex> guard(s.lock);
+    return s.settings;
+}
+
+template <class Change>
+void changeSettings(Change change) {
+    TextState& s = textState();
+    std::lock_guard<std::mutex> guard(s.lock);
+    change(s.settings);
+}
+
+// A font's glyphs are rebuilt by RecreateFontAtlas on any thread: measuring
+// and drawing hold the font's record lock.
+class FontLock {
+public:
+    explicit FontLock(VozerFont* font) : lock_(font ? font->lock : nullptr) { lockObject(lock_); }
+    ~FontLock() { unlockObject(lock_); }
+    FontLock(const FontLock&) = delete;
+    FontLock& operator=(const FontLock&) = delete;
+
+private:
+    VozerMutex* lock_;
+};
 
 // Layout buffers reused by each thread's calls.
 Layout& scratch() {
@@ -46,7 +79,8 @@ float fontScale(const VozerFont* font) { return font->scale > 0.0f ? font->scale
 
 // The size of `text` with the current settings, stored as the last measured size.
 void measure(VozerFont* font, const char* text, float& width, float& height) {
-    TextState& ts = textState();
+    const TextSettings ts = currentSettings();
+    FontLock fontLock(font);
     width = height = 0.0f;
     if (usable(font) && text && *text) {
         const float s = fontScale(font);
@@ -58,8 +92,6 @@ void measure(VozerFont* font, const char* text, float& width, float& height) {
         width = ts.scaleX * s * layout.widest;
         height = ((lines - 1.0f) * lineAdvance + tallest) * s * ts.scaleY;
     }
-    ts.lastWidth = width;
-    ts.lastHeight = height;
 }
 
 void setColourWord(uint32_t rgb) {
@@ -70,9 +102,11 @@ void setColourWord(uint32_t rgb) {
 }  // namespace
 
 float drawTextPlain(VozerFont* font, float x, float y, const char* text) {
-    if (!usable(font) || !text) return 0.0f;
+    if (!font || !text) return 0.0f;
+    FontLock fontLock(font);
+    if (!usable(font)) return 0.0f;
     VozerEngineApi* a = api();
-    const TextState& ts = textState();
+    const TextSettings ts = currentSettings();
     const float s = fontScale(font);
     const float sx = ts.scaleX * s, sy = ts.scaleY * s;
     Layout& layout = scratch();
@@ -152,7 +186,9 @@ void measureTextPlain(VozerFont* font, const char* text, float* width, float* he
     if (height) *height = h;
 }
 
-void resetTextSettings() { textState() = TextState{}; }
+void resetTextSettings() {
+    changeSettings([](TextSettings& settings) { settings = TextSettings{}; });
+}
 
 }  // namespace vz::font
 
@@ -168,17 +204,22 @@ void formatText(char (&buffer)[2048], const char* format, va_list args) {
 
 }  // namespace
 
-void SetTextAlign(int32_t flags) { font::textState().align = flags; }
+void SetTextAlign(int32_t flags) {
+    font::changeSettings([flags](font::TextSettings& settings) { settings.align = flags; });
+}
 
 void SetTextWrapWidth(float width) {
-    font::textState().wrapWidth = width < 0.1f || !std::isfinite(width) ? font::NO_WRAP_WIDTH : width;
+    const float wrap = width < 0.1f || !std::isfinite(width) ? font::NO_WRAP_WIDTH : width;
+    font::changeSettings([wrap](font::TextSettings& settings) { settings.wrapWidth = wrap; });
 }
 
 void SetTextScale(float x, float y, float angle) {
-    font::TextState& ts = font::textState();
-    ts.scaleX = x;
-    ts.scaleY = y;
-    ts.angle = std::isfinite(angle) ? angle : 0.0f;
+    const float a = std::isfinite(angle) ? angle : 0.0f;
+    font::changeSettings([x, y, a](font::TextSettings& settings) {
+        settings.scaleX = x;
+        settings.scaleY = y;
+        settings.angle = a;
+    });
 }
 
 float DrawText(VozerFont* font, float x, float y, const char* format, ...) {

@@ -4,9 +4,11 @@
 // seen within a fraction of a second, and no wait outlasts its limit.
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "api/engine_api.h"
 #include "fs/http_client.h"
+#include "fs/response_blocks.h"
 #include "platform/platform.h"
 #include "state/runtime_state.h"
 
@@ -22,12 +24,14 @@ constexpr size_t FIRST_BODY_CAPACITY = 64 * 1024;
 
 enum class Wait { Ready, Cancelled, TimedOut, Failed };
 
+// The flag is the Program's, set by another of its threads while this one waits.
 struct Cancel {
     volatile int32_t* flag;
     bool operator()() const {
-        if (flag && *flag != 0) return true;
+        if (flag && __atomic_load_n(flag, __ATOMIC_RELAXED) != 0) return true;
         const RuntimeState& state = rt();
-        return state.quitRequested || (state.shared.program && state.shared.program->display.quitting);
+        return state.quitRequested ||
+               (state.shared.program && __atomic_load_n(&state.shared.program->display.quitting, __ATOMIC_RELAXED));
     }
 };
 
@@ -87,24 +91,34 @@ Wait sendAll(Socket socket, const char* data, size_t bytes, int timeoutMs, const
     return Wait::Ready;
 }
 
+// The record may be read by another of the Program's threads while the
+// request runs (a loading bar): it reads `size`, then `data`, so the data
+// pointer goes first, and a block is complete up to every size published
+// after it.
+void publishResponse(VozerBuffer* response, uint8_t* data, size_t size, int64_t total) {
+    __atomic_store_n(&response->data, data, __ATOMIC_RELEASE);
+    __atomic_store_n(&response->cursor, 0, __ATOMIC_RELAXED);
+    __atomic_store_n(&response->total, static_cast<int32_t>(total >= 0 ? total : static_cast<int64_t>(size)),
+                     __ATOMIC_RELAXED);
+    __atomic_store_n(&response->size, static_cast<int32_t>(size), __ATOMIC_RELEASE);
+}
+
 // The response record takes malloc'd memory: FreeBuffer releases it.
 void handOver(VozerBuffer* response, uint8_t* data, size_t size, int64_t total) {
     if (!response) {
         std::free(data);
         return;
     }
-    response->data = data;
-    response->cursor = 0;
-    response->size = static_cast<int32_t>(size);
-    response->total = static_cast<int32_t>(total >= 0 ? total : static_cast<int64_t>(size));
+    publishResponse(response, data, size, total);
 }
 
 // A refused response: the record holds the head's text, as the Program may show it.
 int32_t refuseWithHead(VozerBuffer* response, const std::string& head) {
     if (!response) return VZ_HTTP_REFUSED;
     if (response->data) {
-        std::free(response->data);
-        *response = VozerBuffer{};
+        uint8_t* old = response->data;
+        publishResponse(response, nullptr, 0, 0);
+        std::free(old);
     }
     auto* copy = static_cast<uint8_t*>(std::malloc(head.size() + 1));
     if (!copy) return VZ_HTTP_REFUSED;
@@ -269,14 +283,24 @@ private:
         return refuseWithHead(r_.response, head);
     }
 
+    // A block once published may be in a reader's hands: growing copies
+    // into a new block and keeps the outgrown one until the response is freed.
     struct Body {
         uint8_t* data = nullptr;
         size_t size = 0, capacity = 0;
-        ~Body() { std::free(data); }
+        std::vector<uint8_t*> outgrown;
+        ~Body() {
+            std::free(data);
+            for (uint8_t* block : outgrown) std::free(block);
+        }
         bool reserve(size_t wanted) {
             if (wanted <= capacity) return true;
-            auto* grown = static_cast<uint8_t*>(std::realloc(data, wanted));
+            auto* grown = static_cast<uint8_t*>(std::malloc(wanted));
             if (!grown) return false;
+            if (data) {
+                std::memcpy(grown, data, size);
+                outgrown.push_back(data);
+            }
             data = grown;
             capacity = wanted;
             return true;
@@ -344,6 +368,8 @@ private:
 
     int32_t finish(Body& body, int64_t contentLength) {
         publish(body, contentLength);
+        keepOutgrownBlocks(body.data, std::move(body.outgrown));
+        body.outgrown.clear();
         body.data = nullptr;  // the record owns it now
         return result_;
     }
@@ -351,10 +377,7 @@ private:
     // The record shows the bytes received so far, so another thread can follow the download.
     void publish(Body& body, int64_t contentLength) {
         if (body.data) body.data[body.size] = 0;
-        r_.response->data = body.data;
-        r_.response->cursor = 0;
-        r_.response->size = static_cast<int32_t>(body.size);
-        r_.response->total = static_cast<int32_t>(contentLength >= 0 ? contentLength : static_cast<int64_t>(body.size));
+        publishResponse(r_.response, body.data, body.size, contentLength);
     }
 
     int32_t tooLong(int64_t contentLength) {
@@ -367,7 +390,7 @@ private:
         api()->Log(2, "Not enough memory for the response from '%s' (%lld bytes announced).\n", url_.host.c_str(),
                    static_cast<long long>(contentLength));
         (void)body;  // freed by its destructor
-        *r_.response = VozerBuffer{};
+        publishResponse(r_.response, nullptr, 0, 0);
         return VZ_HTTP_REFUSED;
     }
 
@@ -391,7 +414,7 @@ bool hasControlCharacter(const std::string& text) {
 
 int32_t httpRequest(int32_t method, const char* url, const char* contentType, const void* body, int32_t bodyLength,
                     VozerBuffer* response, volatile int32_t* cancel) {
-    if (response) *response = VozerBuffer{};
+    if (response) publishResponse(response, nullptr, 0, 0);
     HttpUrl parsed;
     std::string why;
     if (!parseHttpUrl(url, parsed, why)) {

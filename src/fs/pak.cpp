@@ -240,10 +240,16 @@ bool splitPakPath(const char* path, std::string& pakFileName, std::string& entry
     return true;
 }
 
+// The list lock is a leaf: opening, parsing and logging happen outside it,
+// because the file layer and the log take locks of their own (the log holds
+// PRINT while it opens files, which comes back here). Two threads may parse
+// the same pak at once; the first to finish adds it, the other's copy goes.
 const Pak* PakOpener::pakFor(const std::string& pakFileName) {
-    std::lock_guard<std::mutex> guard(lock_);
-    for (const auto& p : paks_)
-        if (p->fileName == pakFileName) return p.get();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const auto& p : paks_)
+            if (p->fileName == pakFileName) return p.get();
+    }
     VozerFile* handle = slots::OpenFile(pakFileName.c_str(), "rb");
     if (!handle) return nullptr;  // no pak here: the next open looks again
     auto pak = std::make_unique<Pak>();
@@ -251,14 +257,31 @@ const Pak* PakOpener::pakFor(const std::string& pakFileName) {
     std::string why;
     if (!parsePak(handle, *pak, why)) {
         slots::CloseFile(handle);
+        bool firstReport;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            firstReport = reported_.insert(pakFileName).second;
+        }
         // Retried on the next open (the file may be replaced), reported once.
-        if (reported_.insert(pakFileName).second)
-            api()->Log(VZ_ERROR, "Pak '%s' is damaged and ignored: %s.\n", pakFileName.c_str(), why.c_str());
+        if (firstReport) api()->Log(VZ_ERROR, "Pak '%s' is damaged and ignored: %s.\n", pakFileName.c_str(), why.c_str());
         return nullptr;
     }
+    const Pak* kept = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const auto& p : paks_)
+            if (p->fileName == pakFileName) kept = p.get();
+        if (!kept) {
+            paks_.push_back(std::move(pak));
+            kept = paks_.back().get();
+        }
+    }
+    if (pak) {
+        slots::CloseFile(pak->handle);  // another thread's copy was kept
+        return kept;
+    }
     api()->Print("Opening new pak '%s'.\n", pakFileName.c_str());
-    paks_.push_back(std::move(pak));
-    return paks_.back().get();
+    return kept;
 }
 
 InnerFile* PakOpener::Open(const char* path, const char* mode) {
@@ -281,13 +304,17 @@ InnerFile* PakOpener::Open(const char* path, const char* mode) {
 }
 
 void PakOpener::Shutdown() {
-    std::lock_guard<std::mutex> guard(lock_);
-    for (auto& p : paks_) {
+    std::vector<std::unique_ptr<Pak>> closing;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        closing.swap(paks_);
+        reported_.clear();
+    }
+    // Closed outside the lock: CloseFile may log.
+    for (auto& p : closing) {
         if (p->handle) slots::CloseFile(p->handle);
         p->handle = nullptr;
     }
-    paks_.clear();
-    reported_.clear();
 }
 
 // --- Writing -------------------------------------------------------------------------

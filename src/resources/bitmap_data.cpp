@@ -146,7 +146,8 @@ bool loadBitmapFile(VozerBitmap* bitmap, const char* file) {
 
 VozerBitmap* bitmapRecords() {
     VozerBitmap* records = pool().records;
-    rt().shared.bitmaps = records;
+    // Written only when it changed (a reset runtime record): every thread asks.
+    if (rt().shared.bitmaps != records) rt().shared.bitmaps = records;
     return records;
 }
 
@@ -293,7 +294,8 @@ void freeBitmapFrames(VozerBitmap* bitmap) {
         bitmap->pixels = nullptr;  // it pointed into a frame
     }
     bitmap->frameCount = 0;
-    std::memset(&bitmap->hw, 0, sizeof bitmap->hw);
+    // Only when set: the frame reads the texture flag of every record unlocked.
+    if (bitmap->hw.hasTexture) std::memset(&bitmap->hw, 0, sizeof bitmap->hw);
     if (VozerBitmap* atlas = bitmap->atlas) {
         freeBitmapFrames(atlas);
         image::freeImagePixels(atlas);

@@ -83,40 +83,53 @@ bool initRecord(VozerBitmap* bitmap, const char* name) {
     return true;
 }
 
-// Under GET_BITMAP: one more reference, capped.
-void countOnce(VozerBitmap* bitmap, const char* logFormat) {
+// Under GET_BITMAP: one more reference, capped. True when it was capped:
+// the caller raises the popup once the pool lock is released.
+bool countOnce(VozerBitmap* bitmap, const char* logFormat) {
     ++bitmap->refCount;
     if (printCounts()) api()->Print(logFormat, bitmap->name, bitmap->refCount);
-    if (bitmap->refCount > BITMAP_COUNT_CAP) {
-        bitmap->refCount = BITMAP_COUNT_CAP;
-        api()->Popup(VZ_WARNING, "Bitmap '%s' reference count suspiciously high: capping at %d.", bitmap->name,
-                     BITMAP_COUNT_CAP);
-    }
+    if (bitmap->refCount <= BITMAP_COUNT_CAP) return false;
+    bitmap->refCount = BITMAP_COUNT_CAP;
+    return true;
 }
 
+// Names stay while a record is counted, so the popup may read it unlocked.
+void capPopup(const VozerBitmap* bitmap) {
+    api()->Popup(VZ_WARNING, "Bitmap '%s' reference count suspiciously high: capping at %d.", bitmap->name,
+                 BITMAP_COUNT_CAP);
+}
+
+void changeCacheMode(VozerBitmap* bitmap, int32_t mode, bool addToOld);
+
 // The lookup shared by LoadBitmap (every call counts) and GetBitmapEx (counts
-// once for the record's life).
+// once for the record's life). The record lock is taken inside GET_BITMAP
+// where flags are read or written: a load on another thread writes them.
 VozerBitmap* lookUp(const char* requested, int32_t mode, bool everyCallCounts) {
     const char* name = requestName(requested);
     lockEngineMutex(MUTEX_GET_BITMAP);
     if (VozerBitmap* bitmap = findBitmap(name)) {
-        const int32_t oldMode = bitmap->cacheMode;
         if (mode == VZ_CACHE_FIND_ONLY) {
             unlockEngineMutex(MUTEX_GET_BITMAP);
             return bitmap;
         }
+        bool capped = false;
         if (mode != 0 && !isPlaceholderName(name)) {
             if (everyCallCounts) {
-                countOnce(bitmap, "'%s' ref count++: now %d");
-            } else if (!(bitmap->flags & VZ_BITMAP_COUNTED)) {
-                bitmap->flags |= VZ_BITMAP_COUNTED;
-                ++bitmap->refCount;
-                if (printCounts())
-                    api()->Print("'%s' ref count++ (GetBitmap): now %d", bitmap->name, bitmap->refCount);
+                capped = countOnce(bitmap, "'%s' ref count++: now %d");
+            } else {
+                lockObject(bitmap->lock);
+                if (!(bitmap->flags & VZ_BITMAP_COUNTED)) {
+                    bitmap->flags |= VZ_BITMAP_COUNTED;
+                    ++bitmap->refCount;
+                    if (printCounts())
+                        api()->Print("'%s' ref count++ (GetBitmap): now %d", bitmap->name, bitmap->refCount);
+                }
+                unlockObject(bitmap->lock);
             }
         }
         unlockEngineMutex(MUTEX_GET_BITMAP);
-        if (everyCallCounts || (oldMode | mode) != oldMode) api()->SetBitmapCacheMode(bitmap, oldMode | mode);
+        if (capped) capPopup(bitmap);
+        changeCacheMode(bitmap, mode, true);
         return bitmap;
     }
     if (mode == VZ_CACHE_FIND_ONLY) {
@@ -131,19 +144,18 @@ VozerBitmap* lookUp(const char* requested, int32_t mode, bool everyCallCounts) {
         return nullptr;
     }
     if (!everyCallCounts) bitmap->flags |= VZ_BITMAP_COUNTED;
-    lockObject(bitmap->lock);
+    if (mode == 0) {
+        bitmap->refCount = 0;
+        bitmap->flags &= static_cast<uint8_t>(~VZ_BITMAP_COUNTED);
+    }
     unlockEngineMutex(MUTEX_GET_BITMAP);
     if (mode != 0) {
         if (everyCallCounts && printCounts()) api()->Print("'%s' ref count = 1", name);
-        unlockObject(bitmap->lock);
         api()->SetBitmapCacheMode(bitmap, mode);
         api()->SetBitmapFrame(bitmap, 0);
         return bitmap;
     }
-    bitmap->refCount = 0;
-    bitmap->flags &= static_cast<uint8_t>(~VZ_BITMAP_COUNTED);
     if (printCounts()) api()->Print("'%s' ref count = 0 (CACHE_NOTHING)", name);
-    unlockObject(bitmap->lock);
     return bitmap;
 }
 
@@ -178,6 +190,86 @@ void uploadOrQueue(VozerBitmap* bitmap) {
     }
 }
 
+// The frame draws from a record's texture, size and flags without a lock
+// (a lock per sprite would cost more than the sprite). So off the main
+// thread an uploaded record keeps those as they are: pixels it needs again
+// are read beside them, and dropping its texture (and, for CACHE_NOTHING, its
+// frames) is left to the frame loop, which serves the record between frames.
+bool drawnMeanwhile(const VozerBitmap* bitmap) { return bitmap->hw.hasTexture && !mayTalkToRenderer(); }
+
+// The pixels of an uploaded bitmap, read again into a scratch record and
+// moved over: a load resets the size and flags that the frame draws from.
+void reloadPixelsBeside(VozerBitmap* bitmap) {
+    VozerBitmap scratch{};
+    scratch.name = bitmap->name;
+    scratch.loadState = 1;
+    scratch.flags = VZ_BITMAP_RELOADABLE;
+    const bool loaded = loadBitmapData(&scratch) && scratch.pixels && !scratch.frames;
+    if (loaded) {
+        image::freeImagePixels(bitmap);
+        bitmap->pixels = scratch.pixels;
+        bitmap->dataWidth = scratch.dataWidth;
+        bitmap->dataHeight = scratch.dataHeight;
+        scratch.pixels = nullptr;
+    }
+    freeBitmapPixels(&scratch);
+    freeBitmapFrames(&scratch);
+    std::free(scratch.sourceFile);
+}
+
+void changeCacheMode(VozerBitmap* bitmap, int32_t requested, bool addToOld) {
+    if (!bitmap) return;
+    VozerMutex* lock = bitmap->lock;
+    lockObject(lock);
+    const int32_t mode = addToOld ? (bitmap->cacheMode | requested) : requested;
+    if (!bitmap->name || isPlaceholderName(bitmap->name) || bitmap->sameAs || mode == bitmap->cacheMode) {
+        unlockObject(lock);
+        return;
+    }
+    const bool reloadable = bitmap->flags & VZ_BITMAP_RELOADABLE;
+    if (!reloadable && !bitmap->pixels) {
+        unlockObject(lock);
+        api()->Log(VZ_WARNING, "Bitmap '%s' not reloadable, can't change cache mode.", bitmap->name);
+        return;
+    }
+    const bool atlasHasPixels = bitmap->atlas && bitmap->atlas->pixels;
+    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels) {
+        // A sequence keeps its frames when its pixels go after the upload.
+        // Reading it again makes new frames, so the textures of the old ones
+        // go back first (they would be lost with the frames). While the frame
+        // may be drawing the old ones, a sequence stays as it is.
+        const bool sequence = bitmap->frames || bitmap->atlas;
+        const int32_t shown = bitmap->frameNumber;
+        if (drawnMeanwhile(bitmap)) {
+            if (!sequence) reloadPixelsBeside(bitmap);
+        } else {
+            if (sequence) {
+                releaseBitmapHardware(bitmap);
+                freeBitmapFrames(bitmap);
+            }
+            bitmap->loadState = 1;
+            loadBitmapData(bitmap);
+            if (sequence) api()->SetBitmapFrame(bitmap, shown);  // the animation goes on where it was
+        }
+    }
+    if ((mode & VZ_CACHE_HARDWARE) && !bitmap->hw.hasTexture) uploadOrQueue(bitmap);
+    const bool uploaded = bitmap->hw.hasTexture;
+    if (reloadable && !(mode & VZ_CACHE_SYSTEM) && (uploaded || !(mode & VZ_CACHE_HARDWARE)))
+        freeBitmapPixels(bitmap);
+    const bool dropLater = uploaded && !(mode & VZ_CACHE_HARDWARE) && drawnMeanwhile(bitmap);
+    if (dropLater) {
+        queueBitmapUpload(bitmap);
+    } else {
+        if (uploaded && !(mode & VZ_CACHE_HARDWARE)) releaseBitmapHardware(bitmap);
+        if (mode == VZ_CACHE_NOTHING) {
+            freeBitmapFrames(bitmap);
+            bitmap->loadState = 1;
+        }
+    }
+    bitmap->cacheMode = static_cast<int8_t>(mode);
+    unlockObject(lock);
+}
+
 }  // namespace
 
 namespace slots {
@@ -191,7 +283,9 @@ VozerBitmap* LoadBitmap(const char* name, int32_t mode) { return lookUp(name, mo
 void ReleaseBitmap(VozerBitmap* bitmap) {
     if (!bitmap || foreign(bitmap, "ZT_ReleaseBitmap") || !bitmap->name || isPlaceholderName(bitmap->name))
         return;
-    if (bitmap == currentRenderTarget()) {
+    // The render-target stack is the main thread's (a worker cannot release
+    // a bitmap for good anyway).
+    if (isMainThread() && bitmap == currentRenderTarget()) {
         api()->Popup(VZ_WARNING,
                      "ZT_ReleaseBitmap: Releasing current render target bitmap '%s' is not allowed. Please fix "
                      "your application code to first set the render target to NULL.",
@@ -206,27 +300,33 @@ void ReleaseBitmap(VozerBitmap* bitmap) {
     if (referenceCountingOn()) {
         --bitmap->refCount;
         if (printCounts()) api()->Print("ReleaseBitmap: '%s' ref count--: now %d", bitmap->name, bitmap->refCount);
-        if ((bitmap->flags & VZ_BITMAP_COUNTED) && bitmap->refCount == 0 && countErrorPopups()) {
+        lockObject(bitmap->lock);  // a load on another thread writes the flags
+        const uint8_t flags = bitmap->flags;
+        unlockObject(bitmap->lock);
+        const bool tooMany = (flags & VZ_BITMAP_COUNTED) && bitmap->refCount == 0 && countErrorPopups();
+        const bool belowZero = bitmap->refCount < 0;
+        if (belowZero) bitmap->refCount = 0;
+        if (bitmap->refCount == 0 && !belowZero && (flags & VZ_BITMAP_RELOADABLE)) {
+            // Still under GET_BITMAP, so that a LoadBitmap of the name on
+            // another thread cannot count it up before the data is dropped.
+            api()->Print("Hibernating bitmap '%s'..", bitmap->name);
+            changeCacheMode(bitmap, VZ_CACHE_NOTHING, false);
+        }
+        const bool fullRelease = bitmap->refCount == 0 && !belowZero && !(flags & VZ_BITMAP_RELOADABLE);
+        unlockEngineMutex(MUTEX_GET_BITMAP);
+        // Names stay while counting is on, so the popups may read them unlocked.
+        if (tooMany) {
             api()->Popup(VZ_WARNING,
                          "Releasing bitmap '%s' too many times: ref counting will get messed up. NOTE: bitmap has "
                          "been accessed using GetBitmap which increses ref count by 1 once.",
                          bitmap->name);
         }
-        if (bitmap->refCount > 0) {
+        if (belowZero && countErrorPopups())
+            api()->Popup(VZ_WARNING, "Bitmap '%s' reference count less than zero.", bitmap->name);
+        if (!fullRelease) return;
+        lockEngineMutex(MUTEX_GET_BITMAP);
+        if (!bitmap->name || bitmap->refCount != 0) {  // counted again meanwhile
             unlockEngineMutex(MUTEX_GET_BITMAP);
-            return;
-        }
-        if (bitmap->refCount < 0) {
-            bitmap->refCount = 0;
-            if (countErrorPopups())
-                api()->Popup(VZ_WARNING, "Bitmap '%s' reference count less than zero.", bitmap->name);
-            unlockEngineMutex(MUTEX_GET_BITMAP);
-            return;
-        }
-        if (bitmap->flags & VZ_BITMAP_RELOADABLE) {
-            api()->Print("Hibernating bitmap '%s'..", bitmap->name);
-            unlockEngineMutex(MUTEX_GET_BITMAP);
-            api()->SetBitmapCacheMode(bitmap, VZ_CACHE_NOTHING);
             return;
         }
     }
@@ -315,49 +415,17 @@ void ResizeBitmap(VozerBitmap* bitmap, int32_t width, int32_t height) {
 }
 
 void SetBitmapCacheMode(VozerBitmap* bitmap, int32_t mode) {
-    if (!bitmap || foreign(bitmap, "ZT_SetBitmapCacheMode") || !bitmap->name || isPlaceholderName(bitmap->name) ||
-        bitmap->sameAs || mode == bitmap->cacheMode)
-        return;
-    const bool reloadable = bitmap->flags & VZ_BITMAP_RELOADABLE;
-    if (!reloadable && !bitmap->pixels) {
-        api()->Log(VZ_WARNING, "Bitmap '%s' not reloadable, can't change cache mode.", bitmap->name);
-        return;
-    }
-    lockObject(bitmap->lock);
-    const bool atlasHasPixels = bitmap->atlas && bitmap->atlas->pixels;
-    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels) {
-        // A sequence keeps its frames when its pixels go after the upload.
-        // Reading it again makes new frames, so the textures of the old ones
-        // go back first (they would be lost with the frames).
-        const bool sequence = bitmap->frames || bitmap->atlas;
-        const int32_t shown = bitmap->frameNumber;
-        if (sequence) {
-            releaseBitmapHardware(bitmap);
-            freeBitmapFrames(bitmap);
-        }
-        bitmap->loadState = 1;
-        loadBitmapData(bitmap);
-        if (sequence) api()->SetBitmapFrame(bitmap, shown);  // the animation goes on where it was
-    }
-    if ((mode & VZ_CACHE_HARDWARE) && !bitmap->hw.hasTexture) uploadOrQueue(bitmap);
-    const bool uploaded = bitmap->hw.hasTexture;
-    if (reloadable && !(mode & VZ_CACHE_SYSTEM) && (uploaded || !(mode & VZ_CACHE_HARDWARE)))
-        freeBitmapPixels(bitmap);
-    if (uploaded && !(mode & VZ_CACHE_HARDWARE)) releaseBitmapHardware(bitmap);
-    if (mode == VZ_CACHE_NOTHING) {
-        freeBitmapFrames(bitmap);
-        bitmap->loadState = 1;
-    }
-    bitmap->cacheMode = static_cast<int8_t>(mode);
-    unlockObject(bitmap->lock);
+    if (!bitmap || foreign(bitmap, "ZT_SetBitmapCacheMode")) return;
+    changeCacheMode(bitmap, mode, false);
 }
 
 VozerBitmap* CreateBitmap(const char* requested, int32_t width, int32_t height, int32_t kind) {
     const char* name = requested ? requested : "";
     lockEngineMutex(MUTEX_GET_BITMAP);
     if (VozerBitmap* existing = findBitmap(name)) {
-        countOnce(existing, "'%s' ref count++: now %d");
+        const bool capped = countOnce(existing, "'%s' ref count++: now %d");
         unlockEngineMutex(MUTEX_GET_BITMAP);
+        if (capped) capPopup(existing);
         return existing;
     }
     api()->Print("..creating bitmap '%s' (%dx%d)", name, width, height);
@@ -398,16 +466,32 @@ VozerBitmap* CreateBitmap(const char* requested, int32_t width, int32_t height, 
     return bitmap;
 }
 
+// Under the record lock: a worker may hibernate the sequence (freeing its
+// frames) while another thread selects a frame. Off the main thread the
+// frame that the frame loop draws is chosen by the frame loop: the choice is
+// kept in the frame number and served between frames.
 void SetBitmapFrame(VozerBitmap* bitmap, int32_t index) {
-    if (!bitmap || !bitmap->frames || bitmap->frameCount <= 0) return;
-    const int32_t i = (index < 0 ? 0 : index) % bitmap->frameCount;
-    const VozerBitmap& frame = bitmap->frames[i];
-    bitmap->width = frame.width;
-    bitmap->height = frame.height;
-    bitmap->flags = static_cast<uint8_t>((bitmap->flags & ~VZ_BITMAP_HAS_ALPHA) | (frame.flags & VZ_BITMAP_HAS_ALPHA));
-    bitmap->pixels = frame.pixels;
-    bitmap->hw = frame.hw;
-    bitmap->frameNumber = i;
+    if (!bitmap) return;
+    VozerMutex* lock = bitmap->lock;
+    lockObject(lock);
+    if (bitmap->frames && bitmap->frameCount > 0) {
+        const int32_t i = (index < 0 ? 0 : index) % bitmap->frameCount;
+        const VozerBitmap& frame = bitmap->frames[i];
+        bitmap->frameNumber = i;
+        if (drawnMeanwhile(bitmap)) {
+            queueBitmapUpload(bitmap);
+        } else {
+            bitmap->width = frame.width;
+            bitmap->height = frame.height;
+            const uint8_t flags =
+                static_cast<uint8_t>((bitmap->flags & ~VZ_BITMAP_HAS_ALPHA) | (frame.flags & VZ_BITMAP_HAS_ALPHA));
+            if (flags != bitmap->flags) bitmap->flags = flags;
+            bitmap->pixels = frame.pixels;
+            // Not written when equal: the frame reads the texture flag unlocked.
+            if (std::memcmp(&bitmap->hw, &frame.hw, sizeof bitmap->hw) != 0) bitmap->hw = frame.hw;
+        }
+    }
+    unlockObject(lock);
 }
 
 }  // namespace slots

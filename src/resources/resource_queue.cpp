@@ -113,6 +113,22 @@ void takeAtlasTexture(VozerHardwareData& frame, const VozerHardwareData& atlas) 
     std::memcpy(frame.rendererPrivate, atlas.rendererPrivate, sizeof frame.rendererPrivate);
 }
 
+// An uploaded record that another thread queued: its texture dropped (and,
+// for CACHE_NOTHING, its frames), or the frame it chose selected. Main
+// thread, record lock and GFX_HW held.
+void serveUploadedRecord(VozerBitmap* bitmap) {
+    RuntimeState& state = rt();
+    if (!(bitmap->cacheMode & VZ_CACHE_HARDWARE)) {
+        if (state.renderer && state.rendererReady) releaseTexturesNow(state.renderer, bitmap);
+        if (bitmap->cacheMode == VZ_CACHE_NOTHING) {
+            freeBitmapFrames(bitmap);
+            bitmap->loadState = 1;
+        }
+    } else if (bitmap->frames) {
+        api()->SetBitmapFrame(bitmap, bitmap->frameNumber);
+    }
+}
+
 }  // namespace
 
 bool mayTalkToRenderer() {
@@ -197,14 +213,18 @@ void releaseBitmapHardware(VozerBitmap* bitmap) {
         api()->Log(VZ_WARNING, "Bitmap '%s' still in hardware upload queue. Removing it.", bitmap->name);
         return;
     }
+    // The frames of a sequence that has no texture now (a renderer restart
+    // took them) have nothing to give back: only a plain bitmap's missing
+    // texture is worth the warning.
     if (bitmap->atlas) {
-        queueHardwareRelease(bitmap->atlas);
+        if (bitmap->atlas->hw.hasTexture) queueHardwareRelease(bitmap->atlas);
         forgetFrameTextures(bitmap);
     } else if (!bitmap->frames) {
         queueHardwareRelease(bitmap);
     } else {
         for (int32_t i = 0; i < bitmap->frameCount; ++i) {
-            if (!bitmap->frames[i].sameAs) queueHardwareRelease(&bitmap->frames[i]);
+            VozerBitmap& frame = bitmap->frames[i];
+            if (!frame.sameAs && frame.hw.hasTexture) queueHardwareRelease(&frame);
         }
         forgetFrameTextures(bitmap);
     }
@@ -266,6 +286,9 @@ void serviceResourceQueues() {
                 if (bitmap->flags & VZ_BITMAP_RENDER_TARGET) {
                     if (state.renderer && state.rendererReady)
                         state.renderer->ops->CreateRenderTarget(state.renderer, bitmap);
+                } else if (bitmap->hw.hasTexture) {
+                    // Left here by another thread while the frame drew the record.
+                    serveUploadedRecord(bitmap);
                 } else if (!bitmap->pixels && !bitmap->frames) {
                     api()->Log(VZ_WARNING,
                                "ResourceQueue unpacking Bitmap '%s' data is not valid anymore. Most likely it has "
@@ -298,31 +321,47 @@ void restoreResources() {
     const DrawState& d = state.drawing;
     api()->SetDepth(d.depth);
     r->ops->SetDepthRange(r, d.nearZ, d.middleZ, d.farZ);
-    // The queue lock is taken only to look: a worker that holds a record lock
-    // may be waiting for it, and this walk takes record locks.
-    lockEngineMutex(MUTEX_GFX_HW);
+    // Record by record in the usual order: the pool lock to look at it, its
+    // record lock for the work, GFX_HW for each renderer call. Workers go on
+    // loading meanwhile.
     VozerBitmap* records = bitmapRecords();
     const bool counting = referenceCountingOn();
-    for (int32_t i = 0; i < bitmapHighWater(); ++i) {
+    for (int32_t i = 0;; ++i) {
+        lockEngineMutex(MUTEX_GET_BITMAP);
+        if (i >= bitmapHighWater()) {
+            unlockEngineMutex(MUTEX_GET_BITMAP);
+            break;
+        }
         VozerBitmap* bitmap = &records[i];
-        if (!bitmap->name || isPlaceholderName(bitmap->name) || (counting && bitmap->refCount <= 0)) continue;
+        const bool inUse =
+            bitmap->name && !isPlaceholderName(bitmap->name) && (!counting || bitmap->refCount > 0);
+        VozerMutex* lock = inUse ? bitmap->lock : nullptr;
+        lockObject(lock);
+        unlockEngineMutex(MUTEX_GET_BITMAP);
+        if (!inUse) continue;
+        // A queued record is restored here all the same: the entry may be a
+        // worker's note about a record that had its texture then (a frame to
+        // select, a texture to drop), and the frames of an uploaded sequence
+        // kept no pixels to upload from.
         if (isQueuedForUpload(bitmap)) {
             api()->Print("Bitmap '%s' already queued for upload.", bitmap->name);
-            continue;
+            forgetQueuedUpload(bitmap);
         }
+        bool announce = false;
         if (bitmap->flags & VZ_BITMAP_RENDER_TARGET) {
+            EngineLock gfx(MUTEX_GFX_HW);
             r->ops->CreateRenderTarget(r, bitmap);
-            sendRenderTargetLost(bitmap);
+            announce = true;
         } else {
             const int32_t mode = bitmap->cacheMode;
             bitmap->cacheMode = -1;  // any mode counts as a change now
-            unlockEngineMutex(MUTEX_GFX_HW);
             api()->SetBitmapCacheMode(bitmap, mode);
-            lockEngineMutex(MUTEX_GFX_HW);
         }
         api()->SetBitmapFrame(bitmap, 0);
+        unlockObject(lock);
+        // The Program hears of it with no lock held: it may ask for bitmaps.
+        if (announce) sendRenderTargetLost(bitmap);
     }
-    unlockEngineMutex(MUTEX_GFX_HW);
     font::recreateAllFontAtlases();
 }
 
@@ -330,21 +369,28 @@ void releaseAllTextures() {
     RuntimeState& state = rt();
     VozerRendImp* r = state.renderer;
     if (!r) return;
-    VozerBitmap* records = bitmapRecords();
-    for (int32_t i = 0; i < bitmapHighWater(); ++i) {
-        VozerBitmap* bitmap = &records[i];
-        if (!bitmap->name) continue;
-        lockObject(bitmap->lock);
-        releaseTexturesNow(r, bitmap);
-        unlockObject(bitmap->lock);
-    }
     font::releaseAllFontTextures();
+    {
+        EngineLock pool(MUTEX_GET_BITMAP);
+        VozerBitmap* records = bitmapRecords();
+        for (int32_t i = 0; i < bitmapHighWater(); ++i) {
+            VozerBitmap* bitmap = &records[i];
+            if (!bitmap->name) continue;
+            lockObject(bitmap->lock);
+            {
+                EngineLock gfx(MUTEX_GFX_HW);
+                releaseTexturesNow(r, bitmap);
+            }
+            unlockObject(bitmap->lock);
+        }
+    }
     // Releases queued by workers are of textures of this renderer too.
     std::vector<VozerHardwareData*> releases;
     {
         EngineLock lock(MUTEX_RESOURCE_QUEUE);
         releases.swap(queues().releases);
     }
+    EngineLock gfx(MUTEX_GFX_HW);
     for (VozerHardwareData* block : releases) {
         r->ops->ReleaseTexture(r, block);
         delete block;

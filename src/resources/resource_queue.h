@@ -25,8 +25,9 @@ void serviceResourceQueues();
 // After a renderer (re)start: take its pixel byte order and give every
 // bitmap in use its texture again.
 void restoreResources();
-// Release every texture the renderer holds for pooled resources (GFX_HW and
-// GET_BITMAP held by the caller).
+// Release every texture the renderer holds for pooled resources. Takes the
+// pool, record and GFX_HW locks itself, in that order: the caller holds none
+// of them (or holds them all already, on the main thread).
 void releaseAllTextures();
 
 // Upload the bitmap (or every frame of a sequence) now, or queue it when the

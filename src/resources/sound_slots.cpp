@@ -181,6 +181,26 @@ void resetPool() {
     resetMusic();
 }
 
+// GET_SOUND held (engine mutexes are not taken twice: their locked mark is a
+// flag). Returns the name of a sound whose data was not found, else "".
+std::string changeCacheModeLocked(VozerSound* sound, int32_t mode) {
+    if (!sound->name || mode == sound->cacheMode) return std::string();
+    VozerSoundImp* imp = implementation();
+    if (mode & VZ_CACHE_HARDWARE) {
+        // A record that holds data already is not loaded twice.
+        const bool load = !(sound->cacheMode & VZ_CACHE_HARDWARE) && !isPlaceholder(sound->name);
+        const bool missing = load && !LoadSoundData(sound);
+        sound->cacheMode = static_cast<int8_t>(mode);
+        if (missing) return sound->name;
+    } else if (mode == VZ_CACHE_NOTHING) {
+        imp->ops->FreeSound(imp, sound);
+        sound->dataSize = 0;
+        sound->implData = nullptr;
+        sound->cacheMode = VZ_CACHE_NOTHING;
+    }
+    return std::string();
+}
+
 }  // namespace sound
 
 // After the sound library changed (sounds switched on by a mode request):
@@ -189,11 +209,8 @@ void resetPool() {
 // one and are cleared first; hibernating sounds stay hibernating, so that
 // their next LoadSound does not load them a second time.
 void reloadSounds() {
-    int32_t used;
-    {
-        EngineLock lock(MUTEX_GET_SOUND);
-        used = sound::usedSlots();
-    }
+    EngineLock lock(MUTEX_GET_SOUND);  // workers may be releasing sounds meanwhile
+    const int32_t used = sound::usedSlots();
     VozerSound* records = sound::records();
     for (int32_t i = 0; i < used; ++i) {
         VozerSound* record = &records[i];
@@ -273,20 +290,16 @@ VozerSound* GetSoundEx(const char* name, int32_t mode) {
     return sound;
 }
 
+// Under GET_SOUND: a load on one thread and a drop of the same record on
+// another (a release to zero) would otherwise leave the record's data and
+// mode disagreeing. Loading a sound is short; a music file streams.
 void SetSoundCacheMode(VozerSound* sound, int32_t mode) {
-    if (!sound::isPoolRecord(sound) || !sound->name || mode == sound->cacheMode) return;
-    VozerSoundImp* imp = sound::implementation();
-    if (mode & VZ_CACHE_HARDWARE) {
-        // A record that holds data already is not loaded twice.
-        const bool load = !(sound->cacheMode & VZ_CACHE_HARDWARE) && !isPlaceholder(sound->name);
-        if (load && !sound::LoadSoundData(sound)) api()->Popup(VZ_WARNING, "Sound resource '%s' not found.", sound->name);
-        sound->cacheMode = static_cast<int8_t>(mode);
-    } else if (mode == VZ_CACHE_NOTHING) {
-        imp->ops->FreeSound(imp, sound);
-        sound->dataSize = 0;
-        sound->implData = nullptr;
-        sound->cacheMode = VZ_CACHE_NOTHING;
-    }
+    if (!sound::isPoolRecord(sound)) return;
+    lockEngineMutex(MUTEX_GET_SOUND);
+    const std::string missing = sound::changeCacheModeLocked(sound, mode);
+    unlockEngineMutex(MUTEX_GET_SOUND);
+    // On the main thread the popup waits for the player: no lock held.
+    if (!missing.empty()) api()->Popup(VZ_WARNING, "Sound resource '%s' not found.", missing.c_str());
 }
 
 void ReleaseSound(VozerSound* sound) {
@@ -318,7 +331,7 @@ void ReleaseSound(VozerSound* sound) {
         // Dropped under the lock, so that a LoadSound of the same name on
         // another thread cannot start its reload before this drop is done.
         a->Print("Hibernating sound '%s'..", sound->name);
-        SetSoundCacheMode(sound, VZ_CACHE_NOTHING);
+        sound::changeCacheModeLocked(sound, VZ_CACHE_NOTHING);
     } else if (belowZero) {
         sound->refCount = 0;
     }
@@ -333,14 +346,20 @@ void ReleaseSound(VozerSound* sound) {
     if (belowZero) a->Popup(VZ_WARNING, "Sound '%s' reference count less than zero.", name.c_str());
 }
 
+// The name and the last-play time are read and written under GET_SOUND: a
+// release on another thread may free the name, and two threads playing one
+// sound at once must not both get through the 50 ms rule.
 VozerChannel PlaySound(VozerSound* sound, float value1, float value2, float value3) {
     if (!sound::isPoolRecord(sound)) return nullptr;
-    const char* name = sound->name;
-    if (!name || isPlaceholder(name)) return nullptr;
-    const uint32_t now = api()->GetTime();
-    const uint32_t last = sound->lastPlayTime;
-    if (last != 0 && static_cast<int32_t>(now - last) < sound::REPLAY_GUARD_MS) return nullptr;
-    sound->lastPlayTime = now != 0 ? now : 1;  // 0 means "never played"
+    {
+        EngineLock lock(MUTEX_GET_SOUND);
+        const char* name = sound->name;
+        if (!name || isPlaceholder(name)) return nullptr;
+        const uint32_t now = api()->GetTime();
+        const uint32_t last = sound->lastPlayTime;
+        if (last != 0 && static_cast<int32_t>(now - last) < sound::REPLAY_GUARD_MS) return nullptr;
+        sound->lastPlayTime = now != 0 ? now : 1;  // 0 means "never played"
+    }
     VozerSoundImp* imp = sound::implementation();
     return imp->ops->PlaySound(imp, sound, value1, value2, value3);
 }

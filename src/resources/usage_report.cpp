@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "api/engine_api.h"
+#include "api/lock_object.h"
 #include "api/threads.h"
 #include "ext/extensions.h"
 #include "font/font_pool.h"
@@ -99,6 +100,18 @@ float kilobytes(float bytes) { return bytes / 1024.0f; }
 // [SECTION] The report
 // ---------------------------------------------------------------------------
 
+// A record's data is read under its record lock: workers load and drop it.
+class RecordLock {
+public:
+    explicit RecordLock(VozerMutex* lock) : lock_(lock) { lockObject(lock_); }
+    ~RecordLock() { unlockObject(lock_); }
+    RecordLock(const RecordLock&) = delete;
+    RecordLock& operator=(const RecordLock&) = delete;
+
+private:
+    VozerMutex* lock_;
+};
+
 struct Hog {
     std::string name;  // copied: the record may be released once the pool lock goes
     const char* kind;
@@ -114,6 +127,7 @@ float listBitmaps(std::vector<Hog>& hogs) {
     for (int32_t i = 0; i < bitmapHighWater(); ++i) {
         const VozerBitmap& bitmap = records[i];
         if (!bitmap.name) continue;
+        RecordLock record(bitmap.lock);
         const Cost cost = costOf(bitmap);
         if (cost.system == 0.0f) {
             a->Print("Bitmap #%.3d %dx%d '%s' refc=%d gpumem=%.1fKB  texture=%dx%d", i, bitmap.width, bitmap.height,
@@ -152,6 +166,7 @@ float listFonts(std::vector<Hog>& hogs) {
     for (int32_t i = 0; i < font::FONT_POOL_SIZE; ++i) {
         const VozerFont& font = *font::fontSlot(i);
         if (!font.name) continue;
+        RecordLock record(font.lock);
         const Cost cost = costOf(font);
         hogs.push_back({font.name, "FNT", cost.system + cost.gpu, 0, 0});
         total += cost.system + cost.gpu;
@@ -212,8 +227,11 @@ bool estimateMemoryUsage(float estimates[ESTIMATE_COUNT]) {
     {
         EngineLock lock(MUTEX_GET_BITMAP);
         const VozerBitmap* records = bitmapRecords();
-        for (int32_t i = 0; i < bitmapHighWater(); ++i)
-            if (records[i].name) add(costOf(records[i]));
+        for (int32_t i = 0; i < bitmapHighWater(); ++i) {
+            if (!records[i].name) continue;
+            RecordLock record(records[i].lock);
+            add(costOf(records[i]));
+        }
     }
     {
         EngineLock lock(MUTEX_GET_SOUND);
@@ -224,7 +242,10 @@ bool estimateMemoryUsage(float estimates[ESTIMATE_COUNT]) {
     {
         EngineLock lock(MUTEX_GET_FONT);
         for (int32_t i = 0; i < font::FONT_POOL_SIZE; ++i)
-            if (const VozerFont* font = font::fontSlot(i); font->name) add(costOf(*font));
+            if (const VozerFont* font = font::fontSlot(i); font->name) {
+                RecordLock record(font->lock);
+                add(costOf(*font));
+            }
     }
     estimates[ESTIMATE_GPU] = gpu;
     estimates[ESTIMATE_GPU_NPOT] = npot;

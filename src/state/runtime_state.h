@@ -120,7 +120,9 @@ struct RuntimeState {
     VozerSoundImp* sound = nullptr;
     VozerRendImp* renderer = nullptr;
     int32_t rendererFailures = 0;
-    int32_t pixelByteOrder = 1;      // the renderer's: 1 B,G,R,A in memory, 0 R,G,B,A    // process-wide; reset only by a successful Init
+    // The renderer's: 1 B,G,R,A in memory, 0 R,G,B,A. Set on the main thread at
+    // a renderer start, read by workers that make glyph and image pixels.
+    std::atomic<int32_t> pixelByteOrder{1};
 
     std::vector<VozerBitmap*> renderTargets; // render-target stack; null = back buffer
     DrawState drawing;                       // colour, depth, transforms, vertex callbacks

@@ -129,3 +129,9 @@ vz_wine_unavailable_reason() {
         echo "this kernel does not execute 32-bit programs (IA-32 emulation is off), so 32-bit Wine cannot start"
     fi
 }
+
+# What the threads stress case needs built in a tree (tools/build makes them
+# in build/tsan, tools/stress in the tree it runs).
+vz_stress_targets() {
+    echo vozer_runtime gfxmod_null sndmod_wave testprog_stress vozer_test_httpd vozer-atlas vozer-pak
+}

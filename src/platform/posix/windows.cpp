@@ -1,6 +1,10 @@
 // The headless window host of the development host: windows are tokens,
 // messages come from tests (headless.h), the desktop is a fixed size, and the
 // single-instance check uses lock files.
+//
+// VOZER_HEADLESS_TYPING=TEXT makes the host a typist for unattended runs:
+// each pump types the next character of TEXT (a line feed as Enter), over and
+// over, so a run can drive the developer console without a keyboard.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -36,6 +40,10 @@ struct HeadlessHost {
     WindowRequest request;
     std::string title;
     std::deque<PostedMessage> queue;
+    std::string typing;           // VOZER_HEADLESS_TYPING, read at the first pump
+    bool typingRead = false;
+    bool windowAlive = false;     // the typist types only into a window
+    size_t typed = 0;             // characters of `typing` typed so far
 };
 
 HeadlessHost& host() {
@@ -68,12 +76,14 @@ void* createMainWindow(const WindowRequest& request) {
     h.title = request.title ? request.title : "";
     h.request = request;
     h.request.title = h.title.c_str();
+    h.windowAlive = true;
     return &h.tokens[h.created++ % 2];
 }
 
 void destroyMainWindow(void*) {
     HeadlessHost& h = host();
     h.queue.clear();
+    h.windowAlive = false;
     ++h.serial;  // messages posted from now on are for nobody until a window exists
 }
 
@@ -83,8 +93,23 @@ void useHostWindow(void*) {
     h.hostWindow = true;
 }
 
+// One character of the typist's text, as a window's keyboard would send it.
+void typeNextCharacter(HeadlessHost& h) {
+    if (!h.typingRead) {
+        h.typingRead = true;
+        if (const char* text = std::getenv("VOZER_HEADLESS_TYPING")) h.typing = text;
+    }
+    if (h.typing.empty() || !h.handler || !h.windowAlive) return;
+    const unsigned char c = static_cast<unsigned char>(h.typing[h.typed++ % h.typing.size()]);
+    WindowMessage message;
+    message.kind = WindowMessageKind::Character;
+    message.key = c == '\n' ? 13 : c;
+    h.queue.push_back(PostedMessage{h.serial, message, std::string()});
+}
+
 bool pumpMessages() {
     HeadlessHost& h = host();
+    typeNextCharacter(h);
     while (!h.queue.empty()) {
         PostedMessage posted = std::move(h.queue.front());
         h.queue.pop_front();
