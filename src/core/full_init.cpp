@@ -137,8 +137,9 @@ bool fullInitialise() {
 
     program->display.developerMode = state.boot.developerMode ? 1 : 0;
     program->display.locale = state.boot.locale.c_str();
+    state.hibernateUnreferenced = program->display.hibernateUnreferenced != 0;
 
-    a->Print("Initializing Program '%s'..", program->title);
+    a->Print("Initializing Program '%.*s'..", static_cast<int>(sizeof program->title), program->title);
     if (program->Init && !program->Init()) {
         a->Popup(VZ_ERROR, "Program initialization failed.");
     } else {
@@ -153,7 +154,7 @@ bool fullInitialise() {
 int mainLoop() {
     RuntimeState& state = rt();
     if (!fullInitialise()) {
-        platform::messageBox("Core initialization failed.", "VOZER", platform::BoxIcon::Exclamation,
+        platform::messageBox(nullptr, "Core initialization failed.", "VOZER", platform::BoxIcon::Exclamation,
                              platform::BoxButtons::Ok);
         return 1;
     }

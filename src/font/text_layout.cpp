@@ -165,18 +165,27 @@ void buildItems(const VozerFont* font, const char* text, std::vector<LayoutItem>
             previous = -1;
             return;
         }
-        if (code == ' ' || code == '\t') {
+        if (code == ' ') {
             item.kind = LayoutItem::Space;
             item.glyph = spaceGlyph;
             if (spaceGlyph < 0) reportMissing(font, ' ');
             item.advance = spaceGlyph >= 0 ? font->glyphs[spaceGlyph].advance : FALLBACK_SPACE_ADVANCE;
         } else if (code == '\r') {
-            return;  // carriage returns of CR LF text take no room
+            // Carriage returns of CR LF text take no room and go unreported,
+            // but end a word as they do in measuring.
+            item.kind = LayoutItem::WordEnd;
+            items.push_back(item);
+            return;
         } else {
+            // Every other character, a tab too, is the font's glyph or nothing.
             item.kind = LayoutItem::Glyph;
             item.glyph = FindGlyph(font, code);
             if (item.glyph < 0) {
                 reportMissing(font, code);
+                if (code == '\t') {
+                    item.kind = LayoutItem::WordEnd;
+                    items.push_back(item);
+                }
                 return;
             }
             item.advance = font->glyphs[item.glyph].advance;
@@ -213,7 +222,9 @@ float WordWidth(const VozerFont* font, const std::vector<LayoutItem>& items, int
     bool first = true;
     for (size_t i = static_cast<size_t>(start); i < items.size(); ++i) {
         const LayoutItem& item = items[i];
-        if (item.kind == LayoutItem::Space || item.kind == LayoutItem::LineBreak) break;
+        if (item.kind == LayoutItem::Space || item.kind == LayoutItem::LineBreak || item.kind == LayoutItem::WordEnd ||
+            item.code == '\t')
+            break;
         if (item.kind == LayoutItem::Glyph || item.kind == LayoutItem::Image) {
             width += item.advance + (first ? 0.0f : item.kern);
             first = false;
@@ -270,6 +281,7 @@ void WrapText(const VozerFont* font, float maxWidth, const std::vector<LayoutIte
             maxWidth /= item.scale;
             break;
         case LayoutItem::Colour:
+        case LayoutItem::WordEnd:
             break;
         }
     }
@@ -278,7 +290,7 @@ void WrapText(const VozerFont* font, float maxWidth, const std::vector<LayoutIte
 
 void layoutText(const VozerFont* font, const char* text, float maxWidth, Layout& layout) {
     buildItems(font, text, layout.items);
-    WrapText(font, maxWidth, layout.items, layout.lines);
+    WrapText(font, maxWidth, layout.items, layout.lines, font && font->utf8 ? MAX_UTF8_LINES : MAX_LINES);
     layout.widest = 0.0f;
     for (const LayoutLine& line : layout.lines) layout.widest = std::max(layout.widest, line.width);
 }
