@@ -43,7 +43,9 @@ vz_use_win_arch() {
 }
 vz_use_win_arch "${VOZER_WIN_ARCH:-i686}"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv=d"
+# Wine's debugger stays off: a Program that crashes ends its run instead of
+# waiting for someone at a debugger prompt.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv=d;winedbg.exe=d"
 
 VOZER_XVFB_SCREEN="1024x768x24"
 
