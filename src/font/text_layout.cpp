@@ -255,7 +255,11 @@ void WrapText(const VozerFont* font, float maxWidth, const std::vector<LayoutIte
         switch (item.kind) {
         case LayoutItem::Space:
             if (WordWidth(font, items, i + 1) + item.advance + w >= maxWidth) {
-                if (!endLine(i, i + 1)) return;
+                // A space right after the break is skipped too: the next
+                // line starts with its word, not with an empty line.
+                const bool skip = i + 1 < count && items[static_cast<size_t>(i + 1)].kind == LayoutItem::Space;
+                if (!endLine(i, i + 1 + (skip ? 1 : 0))) return;
+                i += skip ? 1 : 0;
             } else {
                 w += item.advance + kern;
                 lineEmpty = false;

@@ -116,6 +116,8 @@ TEST(TextLayout, LineBreaks) {
         // word in measuring: "ab" fits beside "x", "cdef" goes on.
         {&latin.font, "x ab\r\ncdef", 45, {"x ab", "cdef"}, {35, 40}},
         {&latin.font, "x ab\rcdef", 45, {"x ab", "cdef"}, {35, 40}},
+        // A space after a break is skipped: no line of its own.
+        {&latin.font, "ab  cd", 25, {"ab", "cd"}, {20, 20}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
