@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,46 +19,13 @@
 #include "font/font_generate.h"
 #include "font/font_pool.h"
 #include "font/text_layout.h"
+#include "../tests/data/api_capture.h"
 #include "fuzz_support.h"
 #include "image/image_loader.h"
 
 using vz::fuzz::check;
 
 namespace {
-
-struct MemFile {
-    const std::string* bytes;
-    int32_t position;
-};
-
-std::map<std::string, std::string>& files() {
-    static std::map<std::string, std::string> served;
-    return served;
-}
-
-VozerFile* VZ_CDECL openFile(const char* name, const char*) {
-    auto it = files().find(name ? name : "");
-    return it == files().end() ? nullptr : reinterpret_cast<VozerFile*>(new MemFile{&it->second, 0});
-}
-void VZ_CDECL closeFile(VozerFile* file) { delete reinterpret_cast<MemFile*>(file); }
-int32_t VZ_CDECL readFile(void* buffer, int32_t bytes, VozerFile* file) {
-    auto* f = reinterpret_cast<MemFile*>(file);
-    int32_t n = static_cast<int32_t>(f->bytes->size()) - f->position;
-    if (n > bytes) n = bytes;
-    if (n <= 0) return 0;
-    std::memcpy(buffer, f->bytes->data() + f->position, static_cast<size_t>(n));
-    f->position += n;
-    return n;
-}
-vz_bool VZ_CDECL seekFile(VozerFile* file, int32_t offset, int32_t origin) {
-    auto* f = reinterpret_cast<MemFile*>(file);
-    const int32_t size = static_cast<int32_t>(f->bytes->size());
-    const int32_t base = origin == 0 ? 0 : origin == 1 ? f->position : size;
-    if (base + offset < 0 || base + offset > size) return 0;
-    f->position = base + offset;
-    return 1;
-}
-int32_t VZ_CDECL tellFile(VozerFile* file) { return reinterpret_cast<MemFile*>(file)->position; }
 
 std::string readCorpusFile(const char* name) {
     std::string bytes;
@@ -91,29 +57,30 @@ std::string glyphStrip(int32_t scale) {
     return bytes;
 }
 
-void serveFiles() {
-    VozerEngineApi* table = vz::api();
-    table->OpenFile = &openFile;
-    table->CloseFile = &closeFile;
-    table->ReadFile = &readFile;
-    table->SeekFile = &seekFile;
-    table->TellFile = &tellFile;
-    files()["f.ttf"] = readCorpusFile("ttf/outlines.ttf");
-    check(!files()["f.ttf"].empty());
-    files()["g.png"] = glyphStrip(1);
-    files()["g2.png"] = glyphStrip(2);
-    files()["lang.xml"] =
+// What a source may name, made once.
+struct Served {
+    std::string ttf = readCorpusFile("ttf/outlines.ttf");
+    std::string strip = glyphStrip(1), strip2 = glyphStrip(2);
+    std::string strings =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?><vudozar><array id=\"STRINGS\">"
         "<node id=\"hello\" from=\"Hello\" to=\"Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD\"/><node id=\"AV To\"/>"
         "</array></vudozar>";
-}
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool ready = (vz::fillEngineApi(), vz::fuzz::silenceMessages(), serveFiles(), true);
+    static const bool ready = (vz::fillEngineApi(), true);
     (void)ready;
+    static const Served served;
+    check(!served.ttf.empty());
     namespace font = vz::font;
+    // Messages and files of this input only.
+    vz::testing::ApiCapture capture;
+    capture.addFile("f.ttf", served.ttf);
+    capture.addFile("g.png", served.strip);
+    capture.addFile("g2.png", served.strip2);
+    capture.addFile("lang.xml", served.strings);
 
     std::unique_ptr<vz::vudozar::Database> db = vz::vudozar::LoadDatabaseFromMemory("fuzz.mft.xml", data, size);
     // Both ways a source is generated: the runtime's and vozer-font --kern.
