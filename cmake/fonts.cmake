@@ -26,11 +26,12 @@ set(VOZER_DEMO_FONTS)
 set(vozer_font_outputs)
 
 # vozer_compile_font(SOURCE OUTPUT): OUTPUT is made from the .mft.xml SOURCE.
+# These fonts are kerned (--kern): their texts were laid out with kerning.
 function(vozer_compile_font source output)
   get_filename_component(output_dir ${output} DIRECTORY)
   add_custom_command(OUTPUT ${output}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${output_dir}
-    COMMAND ${vozer_font_command} --search ${VOZER_DEJAVU_DIR} ${source} ${output}
+    COMMAND ${vozer_font_command} --kern --search ${VOZER_DEJAVU_DIR} ${source} ${output}
     DEPENDS ${source} ${vozer_font_depends}
     COMMENT "Compiling font ${output}"
     VERBATIM)

@@ -213,7 +213,7 @@ typedef struct VozerColor { float r, g, b, a; } VozerColor;
     /* The music playing now, or null. */ \
     X(74, VozerSound*, GetCurrentMusic, (void), GetCurrentMusic) \
     X(75, void, SlideMusicVolume, (float target, float seconds), SlideMusicVolume) \
-    /* Push a 4x4 matrix (16 floats, rows, translation in the last column) multiplied onto the top; null pushes a copy. */ \
+    /* Push a 4x4 matrix (16 floats, rows, translation in the last column) multiplied onto the top; null pushes the identity. */ \
     X(76, void, PushTransform, (const float* matrix16), PushTransform) \
     X(77, void, PopTransform, (void), PopTransform) \
     /* Copy the current transform into 16 floats. */ \

@@ -253,12 +253,12 @@ namespace slots {
 VozerThread CreateThread(const char* name, VozerThreadEntry entry, void* argument, int32_t flags) {
     if (flags != 0) {
         if (auto popup = api()->Popup) popup(VZ_WARNING, "ZT_CreateThread flags parm must be set to zero - reserved for future use.");
-        return reinterpret_cast<VozerThread>(static_cast<intptr_t>(-1));
+        return NO_THREAD;
     }
     if (!entry) {
         // Nothing to run; a thread would only crash on the null entry.
         apiLog(VZ_WARNING, "ZT_CreateThread: thread '%s' has no entry function.\n", name ? name : "");
-        return nullptr;
+        return NO_THREAD;
     }
     auto* block = new StartBlock;
     block->name = name ? name : "";
@@ -271,7 +271,7 @@ VozerThread CreateThread(const char* name, VozerThreadEntry entry, void* argumen
     if (!handle) {
         --state().liveThreads;
         delete block;
-        return nullptr;
+        return NO_THREAD;
     }
     return handle;
 }

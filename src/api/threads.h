@@ -60,6 +60,10 @@ void recordMainThread();
 void createEngineMutexes();
 void destroyEngineMutexes();
 
+// What CreateThread answers when it starts nothing: (VozerThread)-1, since
+// null is a handle some systems do give out.
+inline VozerThread const NO_THREAD = reinterpret_cast<VozerThread>(static_cast<intptr_t>(-1));
+
 // Threads started through CreateThread that have not finished.
 int32_t liveThreadCount();
 // Name of the calling thread as registered ("" for an unnamed thread).

@@ -36,6 +36,8 @@ constexpr size_t VARIANT_KEY_CAPACITY = 63;
 constexpr size_t PACKAGE_LIST_LIMIT = 511;
 constexpr int PACKAGE_ENTRY_LIMIT = 32;
 constexpr size_t CONDITION_CAPACITY = 63;
+// The longest frame period fps_limit may set (a limit just above -2).
+constexpr double MAX_FRAME_PERIOD_MS = 10000.0;
 
 struct AudioFormats {
     const char* music;
@@ -131,8 +133,16 @@ void readApplication(const Node* node, VozerProgramRecord* program) {
     if (const char* v = vudozar::GetValue(node, "program_id")) copyField(program->id, sizeof program->id, v);
     readIdentity(node, program);
     readLocale(node);
-    if (const char* v = vudozar::GetValue(node, "fps_limit"))
-        program->display.framePeriodMs = static_cast<int32_t>(1000.0 / (std::atof(v) + 2.0));
+    if (const char* v = vudozar::GetValue(node, "fps_limit")) {
+        // A limit of -2 or less has no period (a division by zero, or a
+        // negative period that never waits): the default period stays.
+        const double divisor = std::atof(v) + 2.0;
+        if (divisor > 0.0 && 1000.0 / divisor <= MAX_FRAME_PERIOD_MS)
+            program->display.framePeriodMs = static_cast<int32_t>(1000.0 / divisor);
+        else
+            api()->Log(VZ_WARNING, "fps_limit '%s' gives no frame period; keeping %d ms.\n", v,
+                       program->display.framePeriodMs);
+    }
     if (const char* v = vudozar::GetValue(node, "features")) {
         boot.featureLists[0] = v;
         if (listHasToken(v, "MULTITOUCH") || listHasToken(v, "MULTIMOUSE")) program->display.multimouse = 1;

@@ -139,8 +139,9 @@ bool fullInitialise() {
 
     program->display.developerMode = state.boot.developerMode ? 1 : 0;
     program->display.locale = state.boot.locale.c_str();
+    state.hibernateUnreferenced = program->display.hibernateUnreferenced != 0;
 
-    a->Print("Initializing Program '%s'..", program->title);
+    a->Print("Initializing Program '%.*s'..", static_cast<int>(sizeof program->title), program->title);
     if (program->Init && !program->Init()) {
         a->Popup(VZ_ERROR, "Program initialization failed.");
     } else {
@@ -155,7 +156,8 @@ bool fullInitialise() {
 namespace {
 
 void reportFailedInitialisation() {
-    platform::messageBox("Core initialization failed.", "VOZER", platform::BoxIcon::Exclamation,
+    // No window is left to own the box.
+    platform::messageBox(nullptr, "Core initialization failed.", "VOZER", platform::BoxIcon::Exclamation,
                          platform::BoxButtons::Ok);
 }
 

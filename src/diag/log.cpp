@@ -341,8 +341,8 @@ namespace vz::diag {
 namespace {
 
 // Print and Log: filter before formatting, then one line under PRINT.
+// A negative level is below every minimum; the line keeps the normalised one.
 int32_t logFormatted(int32_t level, const char* format, va_list args) {
-    level = normaliseLogLevel(level);
     if (!format || level < minimumLogLevel()) return 0;
     LogState& s = state();
     EngineLock lock(MUTEX_PRINT);

@@ -59,8 +59,8 @@ std::string captionBase() {
     return "VOZER";
 }
 
-// The box itself, on the calling thread.
-int showBox(int level, const char* text) {
+// The box itself, on the calling thread, owned by `owner`.
+int showBox(int level, const char* text, void* owner) {
     std::string caption = captionBase();
     platform::BoxButtons buttons = platform::BoxButtons::Ok;
     // The platform always asks for an icon; the closest one to each level.
@@ -84,7 +84,7 @@ int showBox(int level, const char* text) {
     default:
         break;
     }
-    const int answer = platform::messageBox(text, caption.c_str(), icon, buttons);
+    const int answer = platform::messageBox(owner, text, caption.c_str(), icon, buttons);
     if (buttons == platform::BoxButtons::Ok) return POPUP_NOT_WAITED;
     switch (answer) {
     case BOX_CANCEL:
@@ -107,7 +107,8 @@ struct DetachedPopup {
 
 void VZ_CDECL popupThreadMain(void* argument) {
     auto* popup = static_cast<DetachedPopup*>(argument);
-    showBox(popup->level, popup->text.c_str());
+    // The main window belongs to a thread that goes on running frames.
+    showBox(popup->level, popup->text.c_str(), platform::desktopWindow());
     delete popup;
 }
 
@@ -127,12 +128,12 @@ int showPopup(int level, const char* text) {
     }
     if (rt().coreInitialised.load() && hasFeature("NON_BLOCKING_POPUPS")) {
         auto* popup = new DetachedPopup{level, text};
-        VozerThread thread = api()->CreateThread ? api()->CreateThread("Popup", &popupThreadMain, popup, 0) : nullptr;
-        if (thread && thread != reinterpret_cast<VozerThread>(static_cast<intptr_t>(-1))) return POPUP_NOT_WAITED;
+        VozerThread thread = api()->CreateThread ? api()->CreateThread("Popup", &popupThreadMain, popup, 0) : NO_THREAD;
+        if (thread != NO_THREAD) return POPUP_NOT_WAITED;
         // No thread: show it here rather than lose it.
         delete popup;
     }
-    return showBox(level, text);
+    return showBox(level, text, rt().shared.window);
 }
 
 void showQueuedPopups() {
@@ -151,7 +152,8 @@ namespace vz::slots {
 
 int32_t Popup(int32_t level, const char* format, ...) {
     using namespace vz::diag;
-    level = normaliseLogLevel(level);
+    // The level is filtered and shown as given: a negative one is below every
+    // minimum, one above 7 gets the plain box (the log counts it as an error).
     if (!format || level < minimumLogLevel() || !developerModeOn()) return POPUP_SUPPRESSED;
     PopupState& s = state();
     std::string text;

@@ -73,12 +73,6 @@ std::string shown(const char* text) {
     return out;
 }
 
-const char* systemLanguage() {
-    thread_local std::string result;
-    const std::string code = platform::userLanguageCode();
-    return code.empty() ? nullptr : keep(result, code);
-}
-
 }  // namespace vz::ext
 
 namespace vz::slots {
@@ -92,10 +86,7 @@ void* CallExtension(const char* name, void* argument) {
         if (ask(platformServices(), name, text, result) || ask(runtimeQueries(), name, text, result) ||
             (rt().boot.developerMode && ask(developerSimulations(), name, text, result)))
             return const_cast<char*>(result);
-        if ((result = askPlugins(name, text))) return const_cast<char*>(result);
-        // Neither the command line nor a plug-in named a language: the system's.
-        if (std::strcmp(name, "GetLanguage") == 0) return const_cast<char*>(systemLanguage());
-        return nullptr;
+        return const_cast<char*>(askPlugins(name, text));
     } catch (...) {
         // Nothing may unwind into the Program.
         return nullptr;

@@ -42,8 +42,18 @@ const char* keep(std::string& slot, std::string text);
 // text is cut at 200 bytes; null reads "(null)".
 std::string shown(const char* text);
 
-// The user's language (ISO 639) when no Program nor plug-in named one.
-const char* systemLanguage();
+// Whether `text` is an address the shell may open for a game: "www." or a
+// scheme of two letters or more, not one that reaches local files or runs
+// something, and no quotes, spaces or control characters. `address` is what
+// goes to the shell (http:// before a "www." address).
+bool shellAddress(const char* text, std::string& address);
+
+// A file dialog's filter from the Program: the system's form, description
+// and pattern pairs each ended by a NUL and the list by a second one
+// ("Text\0*.txt\0\0"), or the same written with bars ("Text|*.txt"). `out`
+// holds the pairs with each part NUL-ended. False for text that cannot be a
+// filter (control characters, an empty part inside, more than 1024 bytes).
+bool dialogFilter(const char* text, std::string& out);
 
 // The editing dialogs show backspace, tab, line feed, carriage return, the
 // double quote and the backslash as backslash escapes, and read them back.

@@ -1,8 +1,8 @@
 // The platform services of CallExtension: clipboard, opening web and mail
 // addresses, file dialogs, the developer's editing dialogs, region and raw
 // input. Everything the Program hands in is checked before it reaches the
-// system: only web and mail addresses go to the shell, and nothing that
-// could end a command line or a field early.
+// system: only addresses go to the shell (never a local file or a program),
+// and nothing that could end a command line or a field early.
 #include <cstring>
 
 #include "api/engine_api.h"
@@ -34,42 +34,64 @@ bool startsWithNoCase(const char* text, const char* prefix) {
     return true;
 }
 
-// Only addresses with one of the schemes, no spaces, quotes or control
-// characters: the shell would run a program named instead, and a quote or
-// space would reach the handler's command line as a separate argument.
-bool safeAddress(const char* address, const char* const* schemes, size_t schemeCount) {
-    if (!address || strnlen(address, ADDRESS_MAX + 1) > ADDRESS_MAX) return false;
-    bool schemeOk = false;
-    for (size_t i = 0; i < schemeCount; ++i)
-        if (startsWithNoCase(address, schemes[i]) && address[std::strlen(schemes[i])]) schemeOk = true;
-    if (!schemeOk) return false;
-    for (const char* c = address; *c; ++c) {
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Schemes the shell answers with local files or by running something rather
+// than with a page, a mail form or a store.
+const char* const LOCAL_SCHEMES[] = {"file", "shell", "javascript", "vbscript", "ms-msdt", "search-ms", "search"};
+
+}  // namespace
+
+bool shellAddress(const char* text, std::string& address) {
+    address.clear();
+    if (!text || strnlen(text, ADDRESS_MAX + 1) > ADDRESS_MAX) return false;
+    // Games pass text from players: a quote, a space or a control character
+    // would reach the handler's command line as a separate argument.
+    for (const char* c = text; *c; ++c) {
         const unsigned char u = static_cast<unsigned char>(*c);
-        if (u <= 0x20 || u == 0x7f || u == '"' || u == '<' || u == '>' || u == '`' || u == '^' || u == '|')
+        if (u <= 0x20 || u == 0x7f || u == '"' || u == '\'' || u == '<' || u == '>' || u == '`' || u == '^' ||
+            u == '|')
             return false;
     }
+    if (startsWithNoCase(text, "www.") && text[4]) {
+        address = std::string("http://") + text;
+        return true;
+    }
+    // scheme ":" rest, the scheme a letter and then letters, digits, '+', '-'
+    // or '.'. One letter is a drive ("C:"), so a scheme has two at least.
+    size_t length = 0;
+    while (isLetter(text[length]) || (length > 0 && ((text[length] >= '0' && text[length] <= '9') ||
+                                                      text[length] == '+' || text[length] == '-' || text[length] == '.')))
+        ++length;
+    if (length < 2 || text[length] != ':') return false;
+    const char* rest = text + length + 1;
+    if (std::strncmp(rest, "//", 2) == 0) rest += 2;
+    if (!*rest) return false;
+    const std::string scheme(text, length);
+    for (const char* local : LOCAL_SCHEMES)
+        if (scheme.size() == std::strlen(local) && startsWithNoCase(scheme.c_str(), local)) return false;
+    address = text;
     return true;
 }
 
-Answer openAddress(const char* name, const char* address, const char* const* schemes, size_t schemeCount) {
-    if (!safeAddress(address, schemes, schemeCount)) {
-        api()->Log(1, "%s refused '%s': only %s addresses without spaces, quotes or control characters are opened.\n",
-                   name, shown(address).c_str(), schemeCount > 1 ? "http:// and https://" : "mailto:");
-    } else if (!platform::openWithShell(address)) {
-        api()->Log(1, "%s: unable to open '%s' on this system.\n", name, shown(address).c_str());
+namespace {
+
+Answer openAddress(const char* name, const char* text) {
+    std::string address;
+    if (!shellAddress(text, address)) {
+        api()->Log(1,
+                   "%s refused '%s': only addresses (scheme:... or www....) without spaces, quotes or control "
+                   "characters are opened, never local files.\n",
+                   name, shown(text).c_str());
+    } else if (!platform::openWithShell(address.c_str())) {
+        api()->Log(1, "%s: unable to open '%s' on this system.\n", name, shown(text).c_str());
     }
     return answer(nullptr);
 }
 
-Answer openUrl(const char* name, const char* argument) {
-    static const char* const schemes[] = {"http://", "https://"};
-    return openAddress(name, argument, schemes, 2);
-}
+Answer openUrl(const char* name, const char* argument) { return openAddress(name, argument); }
 
-Answer composeMail(const char* name, const char* argument) {
-    static const char* const schemes[] = {"mailto:"};
-    return openAddress(name, argument, schemes, 1);
-}
+Answer composeMail(const char* name, const char* argument) { return openAddress(name, argument); }
 
 Answer clipboardSet(const char*, const char* text) {
     if (text && !platform::setClipboardText(mainWindow(), text))
@@ -99,27 +121,45 @@ Answer rawInput(const char*, const char* argument) {
     return answer(nullptr);
 }
 
-// "Images|*.png;*.jpg|All files|*.*" (or a lone pattern) as the system's list
-// of NUL-ended parts. False for text that cannot be a filter.
-bool filterPairs(const char* text, std::string& out) {
+}  // namespace
+
+bool dialogFilter(const char* text, std::string& out) {
     out.clear();
     if (!text || !*text) return true;
-    const size_t length = strnlen(text, FILTER_MAX + 1);
-    if (length > FILTER_MAX) return false;
-    std::string filter(text, length);
-    for (char c : filter)
-        if (static_cast<unsigned char>(c) < 0x20) return false;
-    if (filter.find('|') == std::string::npos) filter = filter + "|" + filter;
-    size_t parts = 1;
-    for (char& c : filter)
-        if (c == '|') {
-            c = '\0';
-            ++parts;
+    const size_t first = strnlen(text, FILTER_MAX + 1);
+    if (first > FILTER_MAX) return false;
+    std::string filter;
+    if (std::memchr(text, '|', first)) {
+        // The bar form ends at its one NUL.
+        filter.assign(text, first);
+        for (char& c : filter)
+            if (c == '|') c = '\0';
+        filter += '\0';
+    } else {
+        // Parts up to the empty one, never more than FILTER_MAX bytes in all.
+        size_t at = 0;
+        for (;;) {
+            if (at > FILTER_MAX) return false;
+            const size_t length = strnlen(text + at, FILTER_MAX + 1 - at);
+            if (at + length > FILTER_MAX) return false;
+            if (length == 0) break;
+            filter.append(text + at, length + 1);
+            at += length + 1;
         }
+    }
+    size_t parts = 0;
+    for (char c : filter) {
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\0') return false;
+        parts += c == '\0';
+    }
+    for (size_t i = 0; i + 1 < filter.size(); ++i)
+        if (!filter[i] && !filter[i + 1]) return false;  // an empty part inside the list
     if (parts % 2) filter += '\0';  // a description without its pattern: an empty pattern
-    out = filter + '\0';
+    out = filter;
     return true;
 }
+
+namespace {
 
 // The chosen path with the program folder replaced by "res:/", so files
 // inside it come back as res:// paths.
@@ -142,7 +182,7 @@ std::string virtualDialogResult(const std::string& chosen) {
 Answer dialog(const char* name, const char* argument, bool save) {
     thread_local std::string openResult, saveResult;
     std::string filter, chosen;
-    if (!filterPairs(argument, filter)) {
+    if (!dialogFilter(argument, filter)) {
         api()->Log(1, "%s: the filter '%s' is not usable.\n", name, shown(argument).c_str());
         return answer(nullptr);
     }

@@ -151,17 +151,13 @@ bool readOldGlyphs(ByteReader& in, VozerFont* font, int version) {
         if (!in.i16(g.yOffset, "a glyph entry")) return false;
         if (version >= 2 && !in.i16(g.xOffset, "a glyph entry")) return false;
         if (!in.i16(g.advance, "a glyph entry")) return false;
+        // Every glyph has a row: stored from version 4 on, zeros before.
+        g.kerning = static_cast<int8_t*>(std::calloc(OLD_GLYPH_COUNT, 1));
+        if (!g.kerning) return false;
         if (version >= 4) {
-            // The row is always stored; a row of zeros is kept as no row.
             const uint8_t* row = in.skip(OLD_GLYPH_COUNT, "a kerning row");
             if (!row) return false;
-            bool anyKerning = false;
-            for (int32_t k = 0; k < OLD_GLYPH_COUNT && !anyKerning; ++k) anyKerning = row[k] != 0;
-            if (anyKerning) {
-                g.kerning = static_cast<int8_t*>(std::malloc(OLD_GLYPH_COUNT));
-                if (!g.kerning) return false;
-                std::memcpy(g.kerning, row, OLD_GLYPH_COUNT);
-            }
+            std::memcpy(g.kerning, row, OLD_GLYPH_COUNT);
         }
         if (!in.u16(width, "a glyph entry") || !in.u16(height, "a glyph entry")) return false;
         if (version >= 3) {
@@ -179,7 +175,11 @@ bool readOldGlyphs(ByteReader& in, VozerFont* font, int version) {
     return true;
 }
 
-bool readV6Glyphs(ByteReader& in, VozerFont* font) {
+// `singleByte`: a LATIN-1 table, whose glyphs all get a kerning row (zeros
+// where the file has none), as generated ones have. A UTF-8 font keeps only
+// the rows stored: rows for all of thousands of glyphs would take their
+// count squared in bytes, and a missing row kerns as zeros do.
+bool readV6Glyphs(ByteReader& in, VozerFont* font, bool singleByte) {
     int32_t count = 0;
     if (!in.i32(count, "the glyph count")) return false;
     // Every entry takes at least its fixed fields, so a count the rest of the
@@ -209,6 +209,9 @@ bool readV6Glyphs(ByteReader& in, VozerFont* font) {
             g.kerning = static_cast<int8_t*>(std::malloc(static_cast<size_t>(count) + 1));
             if (!g.kerning) return false;
             std::memcpy(g.kerning, row, static_cast<size_t>(count));
+        } else if (singleByte && count <= OLD_GLYPH_COUNT) {
+            g.kerning = static_cast<int8_t*>(std::calloc(static_cast<size_t>(count) + 1, 1));
+            if (!g.kerning) return false;
         }
         if (!in.u16(width, "a glyph entry") || !in.u16(height, "a glyph entry")) return false;
         if (width > 0 && height > 0) {
@@ -282,7 +285,8 @@ bool decodeFontFile(VozerFont* font, const uint8_t* data, size_t size) {
     bool ok = !in.failure();
     int32_t baseline = 0, height = 0, lineHeight = 0;
     ok = ok && in.i32(baseline, "the metrics") && in.i32(height, "the metrics") && in.i32(lineHeight, "the metrics");
-    ok = ok && (version == 6 ? readV6Glyphs(in, font) : readOldGlyphs(in, font, version));
+    const bool utf8 = std::strcmp(encoding, "UTF-8") == 0;
+    ok = ok && (version == 6 ? readV6Glyphs(in, font, !utf8) : readOldGlyphs(in, font, version));
     if (!ok) {
         if (in.failure())
             api()->Popup(1, "Font '%s' is damaged: the file ends inside %s (byte %u of %u).\n", nameOf(font),
@@ -290,7 +294,7 @@ bool decodeFontFile(VozerFont* font, const uint8_t* data, size_t size) {
         resetGlyphTable(font, DEFAULT_GLYPH_COUNT);
         return false;
     }
-    font->utf8 = std::strcmp(encoding, "UTF-8") == 0 ? 1 : 0;
+    font->utf8 = utf8 ? 1 : 0;
     font->pixelOrder = rt().pixelByteOrder;
     font->baseline = baseline;
     font->height = height;

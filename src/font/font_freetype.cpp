@@ -18,6 +18,7 @@
 #include "font/font_generate.h"
 #include "font/font_kerning.h"
 #include "font/text_decode.h"
+#include "fs/paths.h"
 #include "state/features.h"
 
 namespace vz::font {
@@ -225,7 +226,12 @@ bool collectGlyphCodes(const vudozar::Array* additional, const char* stringsPath
     if (stringsPath && *stringsPath) {
         VozerFile* probe = api()->OpenFile(stringsPath, "rb");
         if (!probe) {
-            api()->Popup(1, "Unable to find font language strings xml source file %s\n", stringsPath);
+            // A relative name was looked for along the search paths; a named
+            // place simply has no such file.
+            if (fs::HasTargetPrefix(stringsPath))
+                api()->Popup(1, "Unable to find font language strings xml source file %s\n", stringsPath);
+            else
+                api()->Popup(1, "Unable to locate file '%s' in file system.", stringsPath);
             return false;
         }
         api()->CloseFile(probe);

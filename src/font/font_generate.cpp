@@ -132,6 +132,11 @@ bool generateFromBitmap(VozerFont* font, const vudozar::Database* db, const vudo
     if (std::fabs(adjusted - 1.0) < SCALE_MATCH) adjusted = 1.0;
     a->Print("Adjusted scale with %s is %g.\n", row.c_str(), adjusted);
     const char* path = setting(settings, row.c_str(), "bitmap");
+    if (!path) {
+        // The row serving this scale names no bitmap (another INPUT row does).
+        reason = "Array 'settings' is missing or has bad parms - see specifications.";
+        return false;
+    }
     VozerBitmap image{};
     if (!image::loadImage(&image, path) || !image.pixels) {
         a->Popup(1, "Unable to open image file '%s'. Make sure the file '%s' exist.\n", path, path);
@@ -318,17 +323,28 @@ bool parseBitmapGlyphs(VozerFont* font, VozerBitmap* image, const vudozar::Array
 }
 
 bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale) {
-    VozerEngineApi* a = api();
+    return generateFontFromSource(font, requestedScale, GenerateOptions{});
+}
+
+bool generateFontFromSource(VozerFont* font, double requestedScale, const GenerateOptions& options) {
     if (!font || !font->name) return false;
     const std::string path = std::string(font->name) + ".xml";
-    a->Print("Attempting to generate font from source '%s'\n", path.c_str());
+    api()->Print("Attempting to generate font from source '%s'\n", path.c_str());
+    return generateFontFromDatabase(font, vudozar::GetDatabase(path.c_str()), path.c_str(), requestedScale, options);
+}
+
+bool generateFontFromDatabase(VozerFont* font, const vudozar::Database* db, const char* sourcePath,
+                              double requestedScale, const GenerateOptions& options) {
+    VozerEngineApi* a = api();
+    if (!font) return false;
+    const std::string path = sourcePath ? sourcePath : "unknown";
+    const char* name = font->name ? font->name : path.c_str();
     std::string reason;
     auto fail = [&]() {
         a->Popup(1, "Failed to generate font from source '%s': %s\n", path.c_str(), reason.c_str());
         resetGlyphTable(font, DEFAULT_GLYPH_COUNT);
         return false;
     };
-    const vudozar::Database* db = vudozar::GetDatabase(path.c_str());
     if (vudozar::GetArrayCount(db) == 0) {
         reason = "Database not found or doesn't contain any arrays.";
         return fail();
@@ -347,7 +363,7 @@ bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale) {
     double scale = parseScaleText(setting(settings, "OUTPUT", "scale"), 1.0) * requestedScale;
     if (!(scale >= MIN_SCALE && scale <= MAX_SCALE)) {
         a->Popup(1, "ZTI_GenerateFontFromSource: scale factor %g for font %s is invalid. Use values > 0 and < 10.\n",
-                 scale, font->name);
+                 scale, name);
         scale = 1.0;
     }
     int32_t spacing = 0, linePadding = 0;
@@ -365,18 +381,17 @@ bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale) {
         threshold = static_cast<float>(value);
     }
 
-    // Outline glyphs have their ink measured as they are made, for kerning.
+    // Outline glyphs to be kerned have their ink measured as they are made.
     GlyphInk ink;
     ink.minAlpha = inkAlpha(threshold);
-    const bool made = ttfInput ? generateFromTTF(font, db, settings, scale, &ink, reason)
+    const bool made = ttfInput ? generateFromTTF(font, db, settings, scale, options.kernUtf8 ? &ink : nullptr, reason)
                                : generateFromBitmap(font, db, settings, scale, spacing, reason);
     if (!made) return fail();
     if (font->utf8)
         for (int32_t i = 0; i < font->glyphCount; ++i)
             font->glyphs[i].advance = static_cast<int16_t>(font->glyphs[i].advance + spacing);
-    // Outline fonts are kerned too: their advances are the bare image widths,
-    // so without it "AV" and "To" stand as far apart as "HH".
-    determineKernPairs(font, 0, threshold, ttfInput ? &ink : nullptr);
+    // UTF-8 fonts stand on their advances alone unless the compiler asks.
+    if (!font->utf8 || options.kernUtf8) determineKernPairs(font, 0, threshold, ttfInput ? &ink : nullptr);
     for (int32_t i = 0; i < font->glyphCount; ++i) font->height = std::max(font->height, font->glyphs[i].bitmap.height);
     if (!font->utf8) disableAutoKern(font, vudozar::FindArray(db, "glyphs"));
     font->lineHeight = font->height + linePadding;

@@ -13,6 +13,7 @@
 
 namespace vz::vudozar {
 struct Array;
+class Database;
 }
 
 namespace vz::font {
@@ -22,10 +23,23 @@ struct GlyphInk;
 // Generated glyph pixels whose alpha is this or less are made fully clear.
 constexpr uint32_t FAINT_ALPHA = 4;
 
+// What a font compiler may ask for beyond the source.
+struct GenerateOptions {
+    // Kern UTF-8 fonts as single-byte ones are. The runtime's own generation
+    // does not: games lay their texts out with unkerned advances, and the
+    // rows would grow the file by the square of the glyph count.
+    bool kernUtf8 = false;
+};
+
 // ZTI_GenerateFontFromSource: fills `font` from font->name + ".xml" at the
 // display scale `requestedScale`. Failures are reported by popup, naming the
 // source and the reason.
 bool ZTI_GenerateFontFromSource(VozerFont* font, double requestedScale);
+bool generateFontFromSource(VozerFont* font, double requestedScale, const GenerateOptions& options);
+// The same from a source already read; `sourcePath` names it in messages,
+// the files it names are opened through the engine API.
+bool generateFontFromDatabase(VozerFont* font, const vudozar::Database* db, const char* sourcePath,
+                              double requestedScale, const GenerateOptions& options);
 
 // ZTI_CreateFontGlyphBitmapsFromTTF: renders every glyph of the font's table
 // (their codes already set) from the outline font file `ttfPath` at sizePx

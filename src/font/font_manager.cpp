@@ -41,8 +41,7 @@ bool inPool(const VozerFont* font) {
 }
 
 bool countingOn() {
-    const VozerProgramRecord* program = rt().shared.program;
-    return program && program->display.hibernateUnreferenced;
+    return rt().hibernateUnreferenced;
 }
 
 void logCount(const char* format, const VozerFont* font) {

@@ -165,18 +165,27 @@ void buildItems(const VozerFont* font, const char* text, std::vector<LayoutItem>
             previous = -1;
             return;
         }
-        if (code == ' ' || code == '\t') {
+        if (code == ' ') {
             item.kind = LayoutItem::Space;
             item.glyph = spaceGlyph;
             if (spaceGlyph < 0) reportMissing(font, ' ');
             item.advance = spaceGlyph >= 0 ? font->glyphs[spaceGlyph].advance : FALLBACK_SPACE_ADVANCE;
         } else if (code == '\r') {
-            return;  // carriage returns of CR LF text take no room
+            // Carriage returns of CR LF text take no room and go unreported,
+            // but end a word as they do in measuring.
+            item.kind = LayoutItem::WordEnd;
+            items.push_back(item);
+            return;
         } else {
+            // Every other character, a tab too, is the font's glyph or nothing.
             item.kind = LayoutItem::Glyph;
             item.glyph = FindGlyph(font, code);
             if (item.glyph < 0) {
                 reportMissing(font, code);
+                if (code == '\t') {
+                    item.kind = LayoutItem::WordEnd;
+                    items.push_back(item);
+                }
                 return;
             }
             item.advance = font->glyphs[item.glyph].advance;
@@ -213,7 +222,9 @@ float WordWidth(const VozerFont* font, const std::vector<LayoutItem>& items, int
     bool first = true;
     for (size_t i = static_cast<size_t>(start); i < items.size(); ++i) {
         const LayoutItem& item = items[i];
-        if (item.kind == LayoutItem::Space || item.kind == LayoutItem::LineBreak) break;
+        if (item.kind == LayoutItem::Space || item.kind == LayoutItem::LineBreak || item.kind == LayoutItem::WordEnd ||
+            item.code == '\t')
+            break;
         if (item.kind == LayoutItem::Glyph || item.kind == LayoutItem::Image) {
             width += item.advance + (first ? 0.0f : item.kern);
             first = false;
@@ -244,7 +255,11 @@ void WrapText(const VozerFont* font, float maxWidth, const std::vector<LayoutIte
         switch (item.kind) {
         case LayoutItem::Space:
             if (WordWidth(font, items, i + 1) + item.advance + w >= maxWidth) {
-                if (!endLine(i, i + 1)) return;
+                // A space right after the break is skipped too: the next
+                // line starts with its word, not with an empty line.
+                const bool skip = i + 1 < count && items[static_cast<size_t>(i + 1)].kind == LayoutItem::Space;
+                if (!endLine(i, i + 1 + (skip ? 1 : 0))) return;
+                i += skip ? 1 : 0;
             } else {
                 w += item.advance + kern;
                 lineEmpty = false;
@@ -270,6 +285,7 @@ void WrapText(const VozerFont* font, float maxWidth, const std::vector<LayoutIte
             maxWidth /= item.scale;
             break;
         case LayoutItem::Colour:
+        case LayoutItem::WordEnd:
             break;
         }
     }
@@ -278,7 +294,7 @@ void WrapText(const VozerFont* font, float maxWidth, const std::vector<LayoutIte
 
 void layoutText(const VozerFont* font, const char* text, float maxWidth, Layout& layout) {
     buildItems(font, text, layout.items);
-    WrapText(font, maxWidth, layout.items, layout.lines);
+    WrapText(font, maxWidth, layout.items, layout.lines, font && font->utf8 ? MAX_UTF8_LINES : MAX_LINES);
     layout.widest = 0.0f;
     for (const LayoutLine& line : layout.lines) layout.widest = std::max(layout.widest, line.width);
 }

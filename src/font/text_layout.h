@@ -10,8 +10,10 @@
 
 namespace vz::font {
 
-// Lines one layout holds at most; text beyond the last is not laid out.
+// Lines one layout holds at most (UTF-8 text one less); text beyond the last
+// is not laid out.
 constexpr int32_t MAX_LINES = 1024;
+constexpr int32_t MAX_UTF8_LINES = 1023;
 // Space advance of a font without a space glyph.
 constexpr float FALLBACK_SPACE_ADVANCE = 4.0f;
 
@@ -19,7 +21,8 @@ constexpr float FALLBACK_SPACE_ADVANCE = 4.0f;
 struct LayoutItem {
     enum Kind : uint8_t {
         Glyph,      // a drawn character
-        Space,      // a break opportunity of the space's advance
+        Space,      // the one break opportunity: a space, of the space's advance
+        WordEnd,    // a carriage return, or a tab the font has no glyph for: no room, ends a word
         LineBreak,  // a line feed
         Image,      // an inline image ("|i 'name' scale=.. angle=.. offset=..|")
         Colour,     // "|#rrggbb|": the following glyphs take this colour
@@ -52,8 +55,8 @@ int32_t FindGlyph(const VozerFont* font, int32_t code);
 void buildItems(const VozerFont* font, const char* text, std::vector<LayoutItem>& items);
 
 // WordWidth: the width of the word starting at item `start`, up to the next
-// space or line break; in UTF-8 fonts a character above 255 ends the word
-// after itself, so every ideograph is a word of its own.
+// space, tab, carriage return or line break; in UTF-8 fonts a character
+// above 255 ends the word after itself, so every ideograph is a word of its own.
 float WordWidth(const VozerFont* font, const std::vector<LayoutItem>& items, int32_t start);
 
 // WrapText: lines of at most maxWidth where the text allows; a word wider
@@ -63,7 +66,7 @@ void WrapText(const VozerFont* font, float maxWidth, const std::vector<LayoutIte
               std::vector<LayoutLine>& lines, int32_t maxLines = MAX_LINES);
 
 // Layout of one text in one call: items and lines kept for reuse by the
-// calling thread.
+// calling thread. At most MAX_LINES lines, MAX_UTF8_LINES for UTF-8 fonts.
 struct Layout {
     std::vector<LayoutItem> items;
     std::vector<LayoutLine> lines;

@@ -11,6 +11,7 @@
 #include "api/lock_object.h"
 #include "font/text_layout.h"
 #include "font/text_slots.h"
+#include "state/runtime_state.h"
 
 namespace vz::font {
 
@@ -125,6 +126,10 @@ float drawTextPlain(VozerFont* font, float x, float y, const char* text) {
 
     const bool unscaled = ts.angle == 0.0f && std::fabs(sx - 1.0f) < UNSCALED_TOLERANCE &&
                           std::fabs(sy - 1.0f) < UNSCALED_TOLERANCE;
+    // Colour markup tints this text only: the caller's colour comes back.
+    const DrawState& drawing = rt().drawing;
+    const float red = drawing.red, green = drawing.green, blue = drawing.blue;
+    bool recoloured = false;
     float originX = x, originY = y;
     if (!unscaled) {
         const float c = std::cos(ts.angle), sn = std::sin(ts.angle);
@@ -168,14 +173,17 @@ float drawTextPlain(VozerFont* font, float x, float y, const char* text) {
                 break;
             case LayoutItem::Colour:
                 setColourWord(item.colour);
+                recoloured = true;
                 break;
             case LayoutItem::LineBreak:
             case LayoutItem::WidthScale:
+            case LayoutItem::WordEnd:
                 break;
             }
         }
     }
     if (!unscaled) a->PopTransform();
+    if (recoloured) a->SetColor(red, green, blue);
     return ts.scaleX * s * layout.widest;
 }
 

@@ -52,22 +52,17 @@ bool endsWith(const std::string& s, const std::string& suffix, bool ignoreCase) 
     return true;
 }
 
-// Loose files below `osFolder` matching the suffix, as names relative to it.
-// The depth limit stops a link that loops back on its own folder.
-void listLoose(const std::string& osFolder, const std::string& relative, const std::string& suffix, bool recurse,
-               int depth, std::vector<std::string>& out) {
+// The files of `osFolder` (not of its sub-folders) matching the suffix, as
+// `relative` + '/' + their name.
+void listLoose(const std::string& osFolder, const std::string& relative, const std::string& suffix,
+               std::vector<std::string>& out) {
     std::vector<platform::DirectoryEntry> entries;
-    if (depth > 32 || !platform::listDirectory(osFolder.c_str(), entries)) return;
+    if (!platform::listDirectory(osFolder.c_str(), entries)) return;
     std::sort(entries.begin(), entries.end(),
               [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) { return a.name < b.name; });
-    for (const auto& e : entries) {
-        std::string name = relative.empty() ? e.name : relative + "/" + e.name;
-        if (e.isDirectory) {
-            if (recurse) listLoose(osFolder + "/" + e.name, name, suffix, recurse, depth + 1, out);
-        } else if (endsWith(e.name, suffix, true)) {
-            out.push_back(name);
-        }
-    }
+    for (const auto& e : entries)
+        if (!e.isDirectory && endsWith(e.name, suffix, true))
+            out.push_back(relative.empty() ? e.name : relative + "/" + e.name);
 }
 
 void emptyList(VozerFileList* list) {
@@ -217,7 +212,6 @@ vz_bool FindFiles(VozerFileList* list, const char* directory, const char* wildca
             api()->Popup(1,
                          "FindFiles subdir recursing is not implemented yet for external files. Forcing parm "
                          "recurse_subdirs to false.\n");
-            recurse = 0;
         }
     }
     if (std::strncmp(wildcard, "*.", 2) != 0) {
@@ -236,16 +230,18 @@ vz_bool FindFiles(VozerFileList* list, const char* directory, const char* wildca
     while (!dir.empty() && dir.back() == '/') dir.pop_back();
     // The directory names a place below every search path; it may not climb out of them.
     if (!IsLegalFileName(dir.c_str()) && !dir.empty()) return 0;
-    const std::string dirPrefix = dir.empty() ? std::string() : dir + "/";
 
+    // Sub-directories of loose folders are never searched. A pak has no
+    // directories, only names: every entry below the directory is listed, at
+    // any depth; "sounds" does not take in "soundtrack/...".
     std::vector<std::string> found;
     for (const std::string& searchPath : searchPathsSnapshot()) {
         std::string pakFileName, unused;
         if (splitPakPath(searchPath.c_str(), pakFileName, unused)) {
             if (const Pak* pak = pakOpener().pakFor(pakFileName)) {
                 for (const PakEntry& e : pak->entries) {
-                    if (e.name.compare(0, dirPrefix.size(), dirPrefix) != 0) continue;
-                    if (!recurse && e.name.find('/', dirPrefix.size()) != std::string::npos) continue;
+                    if (e.name.compare(0, dir.size(), dir) != 0) continue;
+                    if (!dir.empty() && e.name.size() > dir.size() && e.name[dir.size()] != '/') continue;
                     if (endsWith(e.name, suffix, false)) found.push_back(e.name);
                 }
             }
@@ -253,7 +249,7 @@ vz_bool FindFiles(VozerFileList* list, const char* directory, const char* wildca
         std::string folder = ResolvePath((searchPath + dir).c_str());
         if (folder.empty()) continue;
         while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-        listLoose(folder, dir, suffix, recurse != 0, 0, found);
+        listLoose(folder, dir, suffix, found);
     }
     for (const std::string& name : found) appendToFileList(list, name);
     if (list->count == 0) {

@@ -55,10 +55,15 @@ void* startThread(ThreadEntry entry, void* argument);
 enum class BoxIcon { Information, Warning, Error, Exclamation };
 enum class BoxButtons { Ok, OkCancel, YesNo, YesNoCancel };
 
-// Modal system message box. Returns the Win32 button id (1 OK, 2 cancel,
-// 6 yes, 7 no). With VOZER_POPUPS=log in the environment nothing is shown:
-// the caption and text go to stderr and the answer is OK (or yes).
-int messageBox(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons);
+// Modal system message box owned by `owner` (a window, desktopWindow(), or
+// null for none): an owned box stays above its owner, so it cannot open
+// hidden behind a full-screen window. Returns the Win32 button id (1 OK,
+// 2 cancel, 6 yes, 7 no). With VOZER_POPUPS=log in the environment nothing
+// is shown: the caption and text go to stderr and the answer is OK (or yes).
+int messageBox(void* owner, const char* text, const char* caption, BoxIcon icon, BoxButtons buttons);
+// The desktop's window, an owner for boxes shown on threads that must not
+// wait on the main window.
+void* desktopWindow();
 // True when message boxes are written to stderr instead of shown.
 bool popupsAreLogged();
 
@@ -344,8 +349,7 @@ SystemFacts systemFacts();
 // The hardware address of the first network adapter that answers, as twelve
 // lower-case hex digits and a line feed; empty when none answers.
 std::string networkAdapterAddress();
-// The user's language (ISO 639, "en") and country (ISO 3166, "US"); empty when unknown.
-std::string userLanguageCode();
+// The user's country (ISO 3166, "US"); empty when unknown.
 std::string userCountryCode();
 
 }  // namespace vz::platform

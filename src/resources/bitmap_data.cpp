@@ -167,8 +167,7 @@ bool isPoolBitmap(const VozerBitmap* bitmap) {
 }
 
 bool referenceCountingOn() {
-    const VozerProgramRecord* program = rt().shared.program;
-    return program && program->display.hibernateUnreferenced;
+    return rt().hibernateUnreferenced;
 }
 
 bool isPlaceholderName(const char* name) { return name && name[0] == '!'; }

@@ -46,10 +46,10 @@ bool isNone(const char* name) {
     return true;
 }
 
-// Reference counting is the Program's choice (its hibernation flag).
+// Reference counting is the Program's choice (its hibernation flag, copied
+// at initialisation).
 bool counting() {
-    const VozerProgramRecord* program = rt().shared.program;
-    return program && program->display.hibernateUnreferenced;
+    return rt().hibernateUnreferenced;
 }
 
 bool printCounts() { return rt().printReferenceCountChanges; }

@@ -102,7 +102,12 @@ struct RuntimeState {
     std::string directXReport;
     std::future<DirectXAnswer> directXQuery;
     std::string directXUncheckedRenderer;
-    bool windowActive = true;
+    // Off until the window's first activation, which reaches the Program as
+    // event 10; while off, the main loop sleeps 15 ms a frame.
+    bool windowActive = false;
+    // The Program's hibernation flag as it stood at initialisation: reference
+    // counting of every pool follows it, whatever the Program writes later.
+    bool hibernateUnreferenced = false;
     std::atomic<bool> coreInitialised{false};
     std::atomic<bool> rendererReady{false};
     bool showFps = false;

@@ -190,7 +190,7 @@ TEST_F(ThreadsTest, RefusedThreads) {
     EXPECT_EQ(api()->CreateThread("flags", &probeThread, &probe, 1), reinterpret_cast<VozerThread>(intptr_t{-1}));
     EXPECT_EQ(liveThreadCount(), 0);
     EXPECT_EQ(popupsAbout("ZT_CreateThread flags parm must be set to zero - reserved for future use."), 1);
-    EXPECT_EQ(api()->CreateThread("no entry", nullptr, nullptr, 0), nullptr);
+    EXPECT_EQ(api()->CreateThread("no entry", nullptr, nullptr, 0), reinterpret_cast<VozerThread>(intptr_t{-1}));
     EXPECT_EQ(liveThreadCount(), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_FALSE(probe.ran);

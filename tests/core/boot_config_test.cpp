@@ -47,7 +47,9 @@ protected:
 };
 
 TEST_F(BootConfigTest, FrameRateLimitGivesTheFramePeriod) {
-    const std::pair<const char*, int> cases[] = {{"60", 16}, {"30", 31}, {"0", 500}, {"junk", 500}};
+    const std::pair<const char*, int> cases[] = {{"60", 16}, {"30", 31}, {"0", 500}, {"junk", 500},
+                                                  // No period: the one before stays, and the loop still waits.
+                                                  {"-2", 500}, {"-7.5", 500}, {"-1.95", 500}};
     for (const auto& [limit, period] : cases) {
         ASSERT_TRUE(apply(application(std::string("fps_limit=\"") + limit + "\"")));
         EXPECT_EQ(program().display.framePeriodMs, period) << "fps_limit " << limit;

@@ -41,6 +41,8 @@ protected:
         platform::headless::setPointerSpeed(10);
         platform::headless::failRawRegistration(0);
         ASSERT_TRUE(createWindow());
+        platform::pumpMessages();  // the new window's activation
+        events.clear();
         rt().multimouseActive = registerRawMice();
     }
     void TearDown() override {

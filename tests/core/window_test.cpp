@@ -63,6 +63,13 @@ protected:
         rt().inputCount = 1;
         clearInputState();
         ASSERT_TRUE(createWindow());
+        // The runtime starts inactive; the new window's focus is its first activation.
+        EXPECT_FALSE(rt().windowActive);
+        platform::pumpMessages();
+        EXPECT_TRUE(rt().windowActive);
+        startEvents = events;
+        events.clear();
+        notes.clear();
     }
     void TearDown() override {
         destroyWindow();
@@ -86,6 +93,7 @@ protected:
         return platform::headless::lastAnswer();
     }
     static VozerInputEvent last() { return vz_input_event(events.back()); }
+    std::vector<VozerEvent> startEvents;
 };
 
 TEST_F(WindowTest, KeysAndButtonsReachTheProgramWithTheirStates) {
@@ -199,6 +207,9 @@ TEST_F(WindowTest, CloseAsksTheProgramWhichMayKeepTheWindow) {
 }
 
 TEST_F(WindowTest, LosingTheFocusTellsEveryoneAndReleasesHeldKeys) {
+    ASSERT_EQ(startEvents.size(), 1u);
+    EXPECT_EQ(startEvents[0].type, VZ_EVENT_ACTIVATION);
+    EXPECT_EQ(startEvents[0].words[0] & 0xFF, 0) << "gained";
     send(WindowMessageKind::KeyDown, VZ_KEY_SHIFT);
     send(WindowMessageKind::ButtonDown, 1, 5, 5);
     events.clear();

@@ -69,7 +69,7 @@ TEST_F(LogTest, SummaryCountsLevelsAndOpenFiles) {
     rt().openFileHandles = 2;
     api()->Log(VZ_ERROR, "e1");
     api()->Log(9, "nine counts as an error");
-    api()->Log(-4, "negative counts as an error");
+    api()->Log(-4, "negative is below every minimum: dropped, not counted");
     api()->Log(VZ_WARNING, "w");
     api()->Log(5, "five");
     diag::closeLogFile();
@@ -77,24 +77,28 @@ TEST_F(LogTest, SummaryCountsLevelsAndOpenFiles) {
     const std::vector<std::string> lines = readLines(logFile());
     ASSERT_GE(lines.size(), 2u);
     // Infos: the start line and the first summary line itself is counted after it is formatted.
-    EXPECT_NE(lines[lines.size() - 2].find("VOZER log: 3 errors, 1 warnings, 1 infos."), std::string::npos)
+    EXPECT_NE(lines[lines.size() - 2].find("VOZER log: 2 errors, 1 warnings, 1 infos."), std::string::npos)
         << lines[lines.size() - 2];
     EXPECT_NE(lines.back().find("2 files left open.."), std::string::npos) << lines.back();
     EXPECT_TRUE(diag::logLinesSnapshot().empty());
 }
 
-TEST_F(LogTest, LevelsOutsideTheTableAreErrors) {
+TEST_F(LogTest, LevelsAboveTheTableAreErrorsNegativeOnesAreDropped) {
+    startLog(false, VZ_INFO);
+    EXPECT_GT(api()->Log(9, "nine"), 0);
+    EXPECT_EQ(api()->Log(-1, "minus one"), 0);
+    EXPECT_GT(api()->Log(7, "seven"), 0);
+    diag::resetDiagnostics();
     startLog(false, VZ_ERROR);
     EXPECT_GT(api()->Log(9, "nine"), 0);
-    EXPECT_GT(api()->Log(-1, "minus one"), 0);
+    EXPECT_EQ(api()->Log(-1, "minus one"), 0);
     EXPECT_GT(api()->Log(7, "seven"), 0);
     EXPECT_EQ(api()->Log(VZ_WARNING, "dropped"), 0);
     const std::vector<diag::LogLine> lines = diag::logLinesSnapshot();
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].level, 2);
-    EXPECT_EQ(lines[1].level, 2);
-    EXPECT_EQ(lines[2].level, 7);
-    EXPECT_EQ(diag::logLevelCount(2), 2);
+    EXPECT_EQ(lines[1].level, 7);
+    EXPECT_EQ(diag::logLevelCount(2), 1);
     EXPECT_EQ(diag::logLevelCount(7), 1);
     EXPECT_EQ(diag::logLevelCount(1), 0);
 }

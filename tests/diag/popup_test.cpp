@@ -48,12 +48,16 @@ TEST_F(PopupTest, ResultsAndCaptionsFollowTheLevel) {
     EXPECT_EQ(api()->Popup(VZ_INFO, "note"), 1) << "OK-only box is not waited for";
     EXPECT_EQ(api()->Popup(6, "level six"), 1);
     EXPECT_EQ(api()->Popup(VZ_ERROR, "broken"), 4);
-    EXPECT_EQ(api()->Popup(42, "level 42 is an error"), 4);
+    EXPECT_EQ(api()->Popup(42, "level 42 logs as an error"), 1) << "but gets the plain OK-only box";
+    EXPECT_EQ(api()->Popup(-1, "negative"), 0) << "below every minimum";
     const std::string shown = testing::internal::GetCapturedStderr();
     EXPECT_NE(shown.find("[Space Game Error] question"), std::string::npos) << shown;
     EXPECT_NE(shown.find("[Space Game] note"), std::string::npos);
     EXPECT_NE(shown.find("[Space Game Error] broken"), std::string::npos);
-    EXPECT_NE(shown.find("[Space Game Error] level 42 is an error"), std::string::npos);
+    EXPECT_NE(shown.find("[Space Game] level 42 logs as an error"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("negative"), std::string::npos);
+    EXPECT_TRUE(memoryHas("[POPUP] level 42 logs as an error"));
+    EXPECT_FALSE(memoryHas("[POPUP] negative"));
 }
 
 TEST_F(PopupTest, SuppressedOutsideDeveloperModeOrBelowTheLevel) {

@@ -1,8 +1,10 @@
 # A font made from DejaVu Sans at 16 px, saved and loaded back, draws text
 # through the Direct3D 8 renderer that matches what FreeType itself renders
 # for the same characters at the same size (ink, size and baseline of each
-# glyph in its cell), and its kerning pairs "AV" and "To" stand tighter than
-# they would without, yet apart.
+# glyph in its cell). Made by the runtime it is a UTF-8 font without
+# kerning: "AV" and "To" stand as their images side by side with the
+# font's spacing; compiled with vozer-font --kern they stand tighter, yet
+# apart.
 if [ "$VOZER_TARGET" != win32 ]; then
     echo "the Direct3D 8 renderer exists in the Windows builds only"
     return 0
@@ -52,9 +54,31 @@ expect_status 0
 expect_trace "font 1" -eq 1
 expect_no_output "Unable to load font"
 if [ -f "$game/frame.png" ]; then
-    python3 "$VOZER_SOURCE_DIR/tests/e2e/frame_check.py" text "$game/frame.png" "$reference" \
+    python3 "$VOZER_SOURCE_DIR/tests/e2e/frame_check.py" text "$game/frame.png" "$reference" unkerned \
         || fail "the drawn text differs from FreeType's"
     [ -z "${VOZER_KEEP_FRAMES:-}" ] || cp "$game/frame.png" "$VOZER_KEEP_FRAMES/font_matches_freetype.png"
 else
     fail "no frame.png was written"
 fi
+
+# The same font compiled with kerning by the kit's tool, as the sample's are.
+font_tool="$VOZER_SOURCE_DIR/build/release/vozer-font"
+[ -x "$font_tool" ] || fail "no vozer-font in build/release (tools/build makes it)"
+cp "$VOZER_DEJAVU_DIR/DejaVuSans.ttf" "$work/"
+cat >"$work/kerned.mft.xml" <<'XML'
+<?xml version="1.0" encoding="utf-8"?>
+<vudozar>
+  <array id="settings">
+    <node id="INPUT" ttf="DejaVuSans.ttf" size_px="16"/>
+    <node id="SPACING" value="1"/>
+  </array>
+</vudozar>
+XML
+"$font_tool" --kern "$work/kerned.mft.xml" "$game/fonts/e2e.mft" >/dev/null || fail "vozer-font --kern failed"
+rm -f "$game/frame.png" "$game/trace.txt"
+run_game
+expect_status 0
+expect_trace "font 1" -eq 1
+[ -f "$game/frame.png" ] || fail "no frame.png was written with the kerned font"
+python3 "$VOZER_SOURCE_DIR/tests/e2e/frame_check.py" text "$game/frame.png" "$reference" kerned \
+    || fail "the kerned font's text differs from FreeType's"

@@ -3,6 +3,8 @@
 // files refused with a message and nothing read past their end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "font_fixture.h"
 
 namespace vz {
@@ -133,6 +135,12 @@ TEST(FontFile, A256GlyphFileReusesTheRecordsTable) {
     EXPECT_EQ(loaded.font.glyphs, table);
     EXPECT_EQ(loaded.font.utf8, 0);
     EXPECT_EQ(loaded['x'].advance, 4);
+    // A single-byte table gets a row for every glyph, zeros where the file
+    // has none; a UTF-8 font only the rows stored (see above).
+    for (int32_t i = 0; i < 256; ++i) {
+        ASSERT_NE(loaded[i].kerning, nullptr) << i;
+        ASSERT_EQ(std::count(loaded[i].kerning, loaded[i].kerning + 256, 0), 256) << i;
+    }
 }
 
 TEST(FontFile, OlderVersions) {
@@ -151,12 +159,11 @@ TEST(FontFile, OlderVersions) {
             EXPECT_EQ(a.xOffset, version >= 2 ? -1 : 0);
             EXPECT_EQ(a.advance, version >= 3 ? 7 : 3);  // versions 1 and 2: width + 1
             EXPECT_EQ(f['B'].advance, version >= 3 ? 0 : 1);
-            if (version >= 4) {
-                ASSERT_NE(a.kerning, nullptr);
-                EXPECT_EQ(a.kerning['V'], -2);
-            } else {
-                EXPECT_EQ(a.kerning, nullptr);
-            }
+            // Every glyph has a row; before version 4 it is all zeros.
+            ASSERT_NE(a.kerning, nullptr);
+            EXPECT_EQ(a.kerning['V'], version >= 4 ? -2 : 0);
+            ASSERT_NE(f['B'].kerning, nullptr);
+            EXPECT_EQ(std::count(f['B'].kerning, f['B'].kerning + 256, 0), 256);
             ASSERT_EQ(a.bitmap.width, 2);
             // Versions 1-4 store B,G,R,A: kept as is for order 1, red and
             // blue swapped for order 0. Version 5 stores R,G,B,A.

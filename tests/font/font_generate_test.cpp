@@ -67,6 +67,9 @@ struct Generated {
     }
 };
 
+// What vozer-font --kern asks for: UTF-8 fonts kerned too.
+const font::GenerateOptions KERNED{true};
+
 int32_t kernOf(const VozerFont& f, int32_t leftCode, int32_t rightCode) {
     const int32_t l = font::FindGlyph(&f, leftCode), r = font::FindGlyph(&f, rightCode);
     return f.glyphs[r].kerning ? f.glyphs[r].kerning[l] : 0;
@@ -103,9 +106,15 @@ TEST(FontGenerate, DejaVuSansMatchesFreeTypeAndKerns) {
     EXPECT_EQ(f.font.height, tallest);
     EXPECT_EQ(f.font.baseline, tallest - 2);
     EXPECT_EQ(f.font.lineHeight, tallest + 3);
+    // Made by the runtime, a UTF-8 font has no kerning rows: its texts
+    // measure by the advances alone, and its file holds no rows.
+    for (int32_t i = 0; i < f.font.glyphCount; ++i) ASSERT_EQ(f[i].kerning, nullptr) << f[i].code;
+    const size_t unkernedBytes = font::encodeFontFile(&f.font).size();
 
-    // Pairs whose shapes leave room come closer than straight sides do
-    // (those only lose their faint edge columns).
+    // Compiled with kerning, pairs whose shapes leave room come closer than
+    // straight sides do (those only lose their faint edge columns).
+    ASSERT_TRUE(font::generateFontFromSource(&f.font, 1.0, KERNED));
+    EXPECT_EQ(font::encodeFontFile(&f.font).size(), unkernedBytes + 98 * 98);
     const int32_t straight = kernOf(f.font, 'H', 'H');
     EXPECT_LE(straight, 0);
     EXPECT_LT(kernOf(f.font, 'A', 'V'), straight - 2);
@@ -177,7 +186,7 @@ void expectFreeTypeImages(TestFont& f, const std::string& ttf, int32_t pixels) {
 TEST(FontGenerate, LatinOneGlyphsKerningAndAtlasAreExactlyAsDefined) {
     Generated g("fonts/latin.mft", latinOneSource(21));
     TestFont f("fonts/latin.mft");
-    ASSERT_TRUE(font::ZTI_GenerateFontFromSource(&f.font, 1.0));
+    ASSERT_TRUE(font::generateFontFromSource(&f.font, 1.0, KERNED));
     ASSERT_EQ(f.font.glyphCount, 190);
     expectFreeTypeImages(f, g.ttf, 21);
     // Every pair kerns as defined; space, hyphen and underscore with nothing.
@@ -237,7 +246,7 @@ TEST(FontGenerate, LatinOneGlyphsKerningAndAtlasAreExactlyAsDefined) {
 TEST(FontGenerate, LargeFontIsMadeInBatchesUnchanged) {
     Generated g("fonts/large.mft", latinOneSource(96));
     TestFont f("fonts/large.mft");
-    ASSERT_TRUE(font::ZTI_GenerateFontFromSource(&f.font, 1.0));
+    ASSERT_TRUE(font::generateFontFromSource(&f.font, 1.0, KERNED));
     ASSERT_EQ(f.font.glyphCount, 190);
     expectFreeTypeImages(f, g.ttf, 96);
     std::vector<std::vector<int8_t>> measured;
@@ -312,7 +321,13 @@ TEST(FontGenerate, BadSourcesAreReported) {
          "FT_New_Face error"},
         {"bad/strings.mft",
          source("<node id=\"INPUT\" ttf=\"fonts/DejaVuSans.ttf\" size_px=\"16\" strings=\"lang/none.xml\"/>"),
-         "Unable to find font language strings xml source file lang/none.xml"},
+         "Unable to locate file 'lang/none.xml' in file system."},
+        {"bad/resstrings.mft",
+         source("<node id=\"INPUT\" ttf=\"fonts/DejaVuSans.ttf\" size_px=\"16\" strings=\"res://lang/none.xml\"/>"),
+         "Unable to find font language strings xml source file res://lang/none.xml"},
+        // The row serving scale 1 names no bitmap; only the one for scale 2 does.
+        {"bad/nobitmap.mft", source("<node id=\"INPUT\" size_px=\"16\"/><node id=\"INPUT@2x\" bitmap=\"g.png\"/>"),
+         "Array 'settings' is missing or has bad parms"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -46,11 +46,13 @@ struct PoolTest : ::testing::Test {
         font::resetFontPool();
         resetShaderPool();
         rt().shared.program = nullptr;
+        rt().hibernateUnreferenced = false;
         rt().boot.manifest.clear();
     }
     void countingOn() {
         program.display.hibernateUnreferenced = 1;
         rt().shared.program = &program;
+        rt().hibernateUnreferenced = true;  // as initialisation copies it
     }
 };
 

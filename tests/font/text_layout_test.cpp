@@ -7,6 +7,7 @@
 #include "font/text_layout.h"
 #include "font/text_slots.h"
 #include "font_fixture.h"
+#include "state/runtime_state.h"
 
 namespace vz {
 namespace {
@@ -108,6 +109,15 @@ TEST(TextLayout, LineBreaks) {
         {&utf8.font, "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87", 40, {"ZW", "ZW"}, {32, 32}},
         // No room at all: one character a line, never an endless loop.
         {&latin.font, "abc", 1, {"a", "b", "c"}, {10, 10, 10}},
+        // Only a space is a break point: a tab without an image takes no
+        // room and leaves "ab" and "cd" together on the line...
+        {&latin.font, "ab\tcd ef", 45, {"ab\tcd", "ef"}, {40, 20}},
+        // ...while a carriage return, though it takes no room either, ends a
+        // word in measuring: "ab" fits beside "x", "cdef" goes on.
+        {&latin.font, "x ab\r\ncdef", 45, {"x ab", "cdef"}, {35, 40}},
+        {&latin.font, "x ab\rcdef", 45, {"x ab", "cdef"}, {35, 40}},
+        // A space after a break is skipped: no line of its own.
+        {&latin.font, "ab  cd", 25, {"ab", "cd"}, {20, 20}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -115,9 +125,12 @@ TEST(TextLayout, LineBreaks) {
         EXPECT_EQ(got.texts, c.lines);
         EXPECT_EQ(got.widths, c.widths);
     }
-    // A line far wider than the box ends at the line limit.
+    EXPECT_EQ(capture.countContaining("Missing unicode 13"), 0u);
+    // A line far wider than the box ends at the line limit: 1024 lines,
+    // 1023 of UTF-8 text.
     const std::string endless(20000, 'x');
-    EXPECT_EQ(wrap(latin.font, endless.c_str(), 25).texts.size(), static_cast<size_t>(font::MAX_LINES));
+    EXPECT_EQ(wrap(latin.font, endless.c_str(), 25).texts.size(), 1024u);
+    EXPECT_EQ(wrap(utf8.font, endless.c_str(), 25).texts.size(), 1023u);
 }
 
 TEST(TextLayout, DecodingAndMarkup) {
@@ -230,14 +243,18 @@ TEST(TextLayout, DrawingPlacesEveryGlyph) {
         a->SetTextScale(1.0f, 1.0f, 0.0f);
     }
     {
-        // Colour markup tints what follows; inline images take their room.
+        // Colour markup tints what follows, and the caller's colour comes
+        // back afterwards; inline images take their room.
         testing::DrawRecorder draw;
+        DrawState& drawing = rt().drawing;
+        drawing.red = 0.0f, drawing.green = 128.0f / 255.0f, drawing.blue = 1.0f;
         static VozerBitmap icon{};
         icon.width = 20;
         icon.height = 8;
         a->GetBitmap = [](const char* name) -> VozerBitmap* { return std::strcmp(name, "ui/icon") == 0 ? &icon : nullptr; };
         a->DrawText(&f.font, 0.0f, 0.0f, "a|#ff8000|a|i 'ui/icon' scale=2 offset=3|b|i 'ui/none'|a");
-        EXPECT_EQ(draw.colours, std::vector<uint32_t>{0xFF8000u});
+        EXPECT_EQ(draw.colours, (std::vector<uint32_t>{0xFF8000u, 0x0080FFu}));
+        drawing.red = drawing.green = drawing.blue = 1.0f;
         ASSERT_EQ(draw.quads.size(), 5u);
         EXPECT_TRUE(draw.quads[2].ex);
         EXPECT_EQ(draw.quads[2].bitmap, &icon);

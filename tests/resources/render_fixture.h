@@ -117,6 +117,7 @@ protected:
         program.display.height = 600;
         program.display.windowed = 1;
         program.display.hibernateUnreferenced = hibernates() ? 1 : 0;
+        rt().hibernateUnreferenced = hibernates();  // as initialisation copies it
         program.OnEvent = recordEvent;
         RuntimeState& state = rt();
         state.shared.program = &program;

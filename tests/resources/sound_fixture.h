@@ -37,6 +37,7 @@ protected:
         std::memset(&program_, 0, sizeof program_);
         program_.display.hibernateUnreferenced = 1;
         rt().shared.program = &program_;
+        rt().hibernateUnreferenced = true;  // as initialisation copies it
         sound::resetPool();
 
         writeOs(res_ + "/core/" + LIBRARY, readOs(std::string(VOZER_TEST_BINARY_DIR) + "/testsounds/" + LIBRARY));
@@ -61,6 +62,7 @@ protected:
         if (clear_) clear_();
         if (library_) platform::freeLibrary(library_);
         rt().shared.program = nullptr;
+        rt().hibernateUnreferenced = false;
         FsTest::TearDown();
     }
 

@@ -147,7 +147,7 @@ TEST_F(SoundManagerTest, CountMisuseIsReportedAndCorrected) {
 }
 
 TEST_F(SoundManagerTest, WithoutCountingAReleaseFreesTheSlotForTheNextSound) {
-    program_.display.hibernateUnreferenced = 0;
+    rt().hibernateUnreferenced = false;
     VozerSound* boom = slots::LoadSound("boom");
     slots::LoadSound("boom");
     slots::ReleaseSound(boom);

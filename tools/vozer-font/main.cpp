@@ -2,12 +2,14 @@
 // maker's guide) into the engine's .mft font file, with the same code the
 // runtime uses when it generates a missing font.
 //
-//   vozer-font [--scale S] [--search DIR]... <source.xml> <output.mft>
+//   vozer-font [--scale S] [--kern] [--search DIR]... <source.xml> <output.mft>
 //   vozer-font --info <font.mft>
 //
 // Files the source names (the outline font, a language strings file, glyph
 // bitmaps) are looked up as given, then in the source's folder, then in each
-// --search folder in order.
+// --search folder in order. --kern kerns a UTF-8 font (one made from an
+// outline font) as single-byte fonts always are; without it, as when the
+// runtime generates a font, UTF-8 fonts have no kerning rows.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,10 +28,11 @@ namespace {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: vozer-font [--scale S] [--search DIR]... <source.xml> <output.mft>\n"
+                 "usage: vozer-font [--scale S] [--kern] [--search DIR]... <source.xml> <output.mft>\n"
                  "       vozer-font --info <font.mft>\n"
                  "Compiles a font source into a .mft font file. Files the source names are looked up\n"
-                 "as given, in the source's folder, then in each --search folder.\n");
+                 "as given, in the source's folder, then in each --search folder. --kern kerns UTF-8\n"
+                 "fonts too (single-byte fonts always are); the runtime reads the rows either way.\n");
     return 2;
 }
 
@@ -50,6 +53,7 @@ int main(int argc, char** argv) {
     vz::tool::installToolApi("vozer-font");
     double scale = 1.0;
     bool info = false;
+    vz::font::GenerateOptions options;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -59,6 +63,8 @@ int main(int argc, char** argv) {
             if (!end || *end || !(scale > 0.0)) return usage();
         } else if (arg == "--search" && i + 1 < argc) {
             vz::tool::searchFolders().push_back(argv[++i]);
+        } else if (arg == "--kern") {
+            options.kernUtf8 = true;
         } else if (arg == "--info") {
             info = true;
         } else if (!arg.empty() && arg[0] == '-') {
@@ -92,7 +98,7 @@ int main(int argc, char** argv) {
     // The runtime generates the font named N from N + ".xml"; so does the tool.
     VozerFont font{};
     vz::font::initFontRecord(&font, source.substr(0, source.size() - suffix.size()).c_str());
-    bool ok = vz::font::ZTI_GenerateFontFromSource(&font, scale);
+    bool ok = vz::font::generateFontFromSource(&font, scale, options);
     if (ok) {
         vz::tool::clearFailed();
         ok = vz::font::SaveFontFile(&font, output.c_str()) && !vz::tool::failed();

@@ -9,7 +9,12 @@ namespace vz::platform {
 
 bool popupsAreLogged() { return true; }
 
-int messageBox(const char* text, const char* caption, BoxIcon, BoxButtons buttons) {
+void* desktopWindow() {
+    static int desktop;
+    return &desktop;
+}
+
+int messageBox(void*, const char* text, const char* caption, BoxIcon, BoxButtons buttons) {
     std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
     std::fflush(stderr);
     return (buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel) ? 6 : 1;

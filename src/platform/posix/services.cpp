@@ -86,12 +86,6 @@ std::string networkAdapterAddress() {
     return found.size() == 12 ? found + "\n" : std::string();
 }
 
-std::string userLanguageCode() {
-    const std::string locale = localeName();
-    const std::string language = locale.substr(0, locale.find_first_of("_.@"));
-    return isCode(language, false) ? language : std::string();
-}
-
 std::string userCountryCode() {
     const std::string locale = localeName();
     const size_t underscore = locale.find('_');

@@ -1,6 +1,6 @@
 // The headless window host of the development host: windows are tokens,
-// messages come from tests (headless.h), the desktop is a fixed size, and the
-// single-instance check uses lock files.
+// messages come from tests (headless.h) besides a new window's activation,
+// the desktop is a fixed size, and the single-instance check uses lock files.
 //
 // VOZER_HEADLESS_TYPING=TEXT makes the host a typist for unattended runs:
 // each pump types the next character of TEXT (a line feed as Enter), over and
@@ -77,6 +77,12 @@ void* createMainWindow(const WindowRequest& request) {
     h.request = request;
     h.request.title = h.title.c_str();
     h.windowAlive = true;
+    // A window that is shown takes the focus, as a desktop window does: the
+    // runtime starts inactive and learns of it by message.
+    WindowMessage activation;
+    activation.kind = WindowMessageKind::Activation;
+    activation.active = true;
+    h.queue.push_back(PostedMessage{h.serial, activation, std::string()});
     return &h.tokens[h.created++ % 2];
 }
 

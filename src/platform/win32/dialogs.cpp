@@ -16,7 +16,9 @@ bool popupsAreLogged() {
     return logged;
 }
 
-int messageBox(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) {
+void* desktopWindow() { return GetDesktopWindow(); }
+
+int messageBox(void* owner, const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) {
     if (popupsAreLogged()) {
         std::fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
         std::fflush(stderr);
@@ -35,7 +37,7 @@ int messageBox(const char* text, const char* caption, BoxIcon icon, BoxButtons b
         case BoxButtons::YesNo: flags |= MB_YESNO; break;
         case BoxButtons::YesNoCancel: flags |= MB_YESNOCANCEL; break;
     }
-    return MessageBoxA(nullptr, text ? text : "", caption ? caption : "", flags);
+    return MessageBoxA(static_cast<HWND>(owner), text ? text : "", caption ? caption : "", flags);
 }
 
 void exitProcess(int code) {

@@ -93,10 +93,6 @@ std::string networkAdapterAddress() {
     return std::string();
 }
 
-std::string userLanguageCode() {
-    return localeText(MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT), LOCALE_SISO639LANGNAME);
-}
-
 std::string userCountryCode() { return localeText(LOCALE_USER_DEFAULT, LOCALE_SISO3166CTRYNAME); }
 
 }  // namespace vz::platform

@@ -27,8 +27,8 @@ static void firstFrame(void) {
     note("date", ext("GetDate", NULL));
     note("open-url-refused", ext("OpenURL", "C:\\Windows\\System32\\cmd.exe") ? "answered" : "null");
     if (commandLineNumber(program, "ext_dialog=")) {
-        note("dialog", ext("OpenFileDialog", "Text files|*.txt|All files|*.*"));
-        note("save-dialog", ext("SaveFileDialog", "*.sav"));
+        note("dialog", ext("OpenFileDialog", "Text files\0*.txt\0All files\0*.*\0"));
+        note("save-dialog", ext("SaveFileDialog", "Saved games\0*.sav\0"));
     }
 }
 

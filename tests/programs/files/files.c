@@ -1,6 +1,7 @@
 /* A test Program that uses the file slots as a game does: it reads an entry
  * of a package pak through a relative name, seeks within it from each origin,
- * writes and re-reads a save under user://, lists files and deletes one.
+ * writes and re-reads a save under user://, lists files (once asking for
+ * sub-directories too) and deletes one.
  * Every result goes to trace.txt as "name value". */
 #include "../test_program.h"
 
@@ -50,6 +51,10 @@ static void exerciseFiles(void) {
     memset(&list, 0, sizeof list);
     noteInt("find", zt->FindFiles(&list, "data", "*.txt", 0));
     for (i = 0; i < list.count; ++i) note("found", list.names[i]);
+    zt->FreeFileList(&list);
+    /* Asking for sub-directories changes nothing. */
+    noteInt("find-recursing", zt->FindFiles(&list, "data/", "*.txt", 1));
+    for (i = 0; i < list.count; ++i) note("found-recursing", list.names[i]);
     zt->FreeFileList(&list);
 
     noteInt("delete", zt->DeleteFile("user://save/slot2.txt"));

@@ -1,8 +1,8 @@
 /* A test Program that writes in white on black with a font made from an
  * outline font beside it (res://fonts/e2e.mft), for a case to compare the
  * captured frame with FreeType's own rendering: the letters of
- * "Hamburgefonts" one per 24-pixel cell from (20, 40), then the kerning pairs
- * "AV" at (20, 100) and "To" at (20, 160). It quits after a few frames;
+ * "Hamburgefonts" one per 24-pixel cell from (20, 40), then the pairs "AV"
+ * at (20, 100) and "To" at (20, 160), which a kerned font draws tighter. It quits after a few frames;
  * trace.txt gets "font 1" when the font loaded. */
 #include "../test_program.h"
 

@@ -2,7 +2,9 @@
  * and raises the same popup from a worker several times. Then worker-b lives
  * 100 ms and worker-a VOZER_TEST_WORKER_MS milliseconds (default 100; -1:
  * never ends). Update calls Quit from the fifth frame on, once both workers
- * have raised their popups. */
+ * have raised their popups. It also logs and raises popups at levels outside
+ * 0..7, asks for a thread with reserved flags and logs what it gets, and logs
+ * the events it receives before its first frame. */
 #include <stdlib.h>
 #include <string.h>
 
@@ -40,15 +42,29 @@ static vz_bool VZ_CDECL workersInit(void) {
     zt->Print("main line");
     zt->Log(VZ_WARNING, "main warning");
     zt->Log(VZ_ERROR, "main error");
+    zt->Log(-1, "a line at level -1");
+    zt->Log(9, "a line at level 9");
+    zt->Log(VZ_WARNING, "refused thread: %s",
+            zt->CreateThread("refused", worker, (void*)"refused", 1) == (VozerThread)(intptr_t)-1 ? "-1" : "other");
     zt->CreateThread("worker-a", worker, (void*)"worker-a", 0);
     zt->CreateThread("worker-b", worker, (void*)"worker-b", 0);
     return 1;
 }
 
+static int32_t VZ_CDECL workersEvent(VozerEvent event) {
+    /* Event 18 comes before Init, with the record's API already set. */
+    if (updates == 0)
+        program->api->Log(VZ_WARNING, "event %d before the first frame, word %d", event.type, event.words[0]);
+    return 0;
+}
+
 static void VZ_CDECL workersUpdate(float seconds) {
     (void)seconds;
     /* Quit once the workers' popups are queued, so that a frame shows them. */
-    ++updates;
+    if (++updates == 1) {
+        zt->Popup(-3, "popup at level -3");
+        zt->Popup(9, "popup at level 9");
+    }
     if ((updates >= 5 && raised[0] && raised[1]) || updates == 5000) zt->Quit();
 }
 
@@ -68,5 +84,6 @@ VZ_EXTERN_C VZ_EXPORT vz_bool VZ_CDECL ZT_GetProgramInterface(VozerProgramRecord
     record->Init = workersInit;
     record->Update = workersUpdate;
     record->Render = workersRender;
+    record->OnEvent = workersEvent;
     return 1;
 }
