@@ -7,6 +7,7 @@
 #include "core/frame.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
+#include "core/program_entries.h"
 #include "core/raw_input.h"
 #include "core/resolution.h"
 #include "state/runtime_state.h"
@@ -139,7 +140,7 @@ bool fullInitialise() {
     program->display.locale = state.boot.locale.c_str();
 
     a->Print("Initializing Program '%s'..", program->title);
-    if (program->Init && !program->Init()) {
+    if (!callProgramInit()) {
         a->Popup(VZ_ERROR, "Program initialization failed.");
     } else {
         state.programInitialised = true;
@@ -178,8 +179,7 @@ int mainLoop() {
         if (exitAfterFrames > 0 && ++framesRun >= exitAfterFrames) api()->Quit();
         if (!state.windowActive) platform::sleepMs(15);
     }
-    shutdown();
-    return 0;
+    return shutdown() ? 0 : PROGRAM_CRASH_EXIT_CODE;
 }
 
 }  // namespace vz
