@@ -20,6 +20,7 @@
 
 #include "api/engine_api.h"
 #include "api/threads.h"
+#include "core/directx_version.h"
 #include "core/plugin_binding.h"
 #include "core/shutdown.h"
 #include "core/startup.h"
@@ -101,6 +102,7 @@ struct RuntimeSide {
 
     void stop() {
         RuntimeState& state = rt();
+        directXRefusedLate(true);
         if (state.renderer) {
             for (VozerBitmap& b : bitmaps) state.renderer->ops->ReleaseTexture(state.renderer, &b.hw);
             state.renderer->ops->Shutdown(state.renderer);
@@ -122,6 +124,7 @@ struct RuntimeSide {
         for (int i = 0; i < count; ++i) a->DrawBitmap(&bitmaps[alternate ? (i & 1) : 0], quadX(i), quadY(i));
         renderer->ops->EndFrame(renderer);
         platform::pumpMessages();
+        directXRefusedLate(false);  // as the main loop does after every frame
     }
 };
 

@@ -1,5 +1,8 @@
 // VOZER_CAPTURE=FILE.png: the last frame presented before the renderer shuts
-// down is written to FILE.png (through the runtime's image writer).
+// down is written to FILE.png (through the runtime's image writer). A mode
+// change shuts the renderer down too; a '*' in the name is replaced by the
+// number of the shutdown (1, 2, ...), so that each mode a run went through
+// keeps its own last frame instead of the next one overwriting it.
 //
 // The frame is read from the back buffer just before each Present, which the
 // device then allows to be locked. The lock waits until every draw of the
@@ -50,13 +53,15 @@ void RendImpD3D8::writeCapture() {
     frame.width = frame.dataWidth = s.capture.width;
     frame.height = frame.dataHeight = s.capture.height;
     frame.pixels = s.capture.pixels.data();
-    const bool written = loader && loader->ops->SaveImage(loader, &frame, s.capture.path.c_str(), 100);
+    std::string path = s.capture.path;
+    const size_t star = path.find('*');
+    if (star != std::string::npos) path.replace(star, 1, std::to_string(++s.capture.written));
+    const bool written = loader && loader->ops->SaveImage(loader, &frame, path.c_str(), 100);
     if (s.api) {
         if (written)
-            s.api->Log(VZ_SYSTEM, "Frame of %dx%d captured to '%s'.", s.capture.width, s.capture.height,
-                       s.capture.path.c_str());
+            s.api->Log(VZ_SYSTEM, "Frame of %dx%d captured to '%s'.", s.capture.width, s.capture.height, path.c_str());
         else
-            s.api->Log(VZ_ERROR, "Unable to write the captured frame to '%s'.", s.capture.path.c_str());
+            s.api->Log(VZ_ERROR, "Unable to write the captured frame to '%s'.", path.c_str());
     }
     s.capture.pixels.clear();
 }

@@ -371,6 +371,7 @@ void RendImpD3D8::ApplyDefaultStates() {
     d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
     d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    s.blendingOff = false;
     d->SetRenderState(D3DRS_ALPHAREF, 1);
     d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
     d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);

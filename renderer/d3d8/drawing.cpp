@@ -9,7 +9,6 @@ namespace vz::d3d8 {
 namespace {
 
 constexpr UINT VERTEX_STRIDE = sizeof(Vertex);
-constexpr int32_t MAX_SHADER_PARAMETERS = 16;
 constexpr int32_t BLEND_OPAQUE = 2;
 
 D3DCOLOR opaque(float red, float green, float blue) {
@@ -229,16 +228,26 @@ void RendImpD3D8::SetBlendMode(int32_t mode) {
     IDirect3DDevice8* d = s.device;
     const int32_t previous = s.runtime->currentBlendMode;
     s.runtime->currentBlendMode = mode;
+    if (mode == BLEND_OPAQUE) {
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        s.blendingOff = true;
+        return;
+    }
+    // Whatever mode follows the opaque one, an unknown one included, blends
+    // again: the flag, not the previous mode, knows whether it is off (2, 7, 0
+    // would otherwise leave it off).
+    if (s.blendingOff || previous < 0) {
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        s.blendingOff = false;
+    }
     D3DBLEND source, destination;
     switch (mode) {
         case 0: source = D3DBLEND_SRCALPHA; destination = D3DBLEND_INVSRCALPHA; break;  // normal
         case 1: source = D3DBLEND_SRCALPHA; destination = D3DBLEND_ONE; break;          // additive
-        case BLEND_OPAQUE: d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE); return;
         case 3: source = D3DBLEND_DESTCOLOR; destination = D3DBLEND_INVSRCALPHA; break;  // multiply
         case 4: source = D3DBLEND_DESTCOLOR; destination = D3DBLEND_SRCALPHA; break;     // multiply variant
-        default: return;  // only recorded
+        default: return;  // factors unchanged, only recorded
     }
-    if (previous == BLEND_OPAQUE || previous < 0) d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     d->SetRenderState(D3DRS_BLENDOP, D3DBLENDOP_ADD);
     d->SetRenderState(D3DRS_SRCBLEND, source);
     d->SetRenderState(D3DRS_DESTBLEND, destination);
@@ -277,7 +286,7 @@ void RendImpD3D8::SetShader(Shader* shader) {
 }
 
 void RendImpD3D8::SetShaderParameter(Shader* shader, int32_t index, const void* value) {
-    if (!shader || !value || index < 0 || index >= MAX_SHADER_PARAMETERS) return;
+    if (!shader || !value || index < 0 || index >= VZ_SHADER_PARAMETER_COUNT) return;
     std::memcpy(&shader->parameters[index], value, sizeof(float));
     shader->parametersApplied = 0;
 }

@@ -41,6 +41,7 @@ struct FrameCapture {
     std::string path;               // empty: no capture asked for
     int32_t width = 0, height = 0;
     std::vector<uint32_t> pixels;   // B,G,R,A, the last frame presented
+    int written = 0;                // files written so far: numbers the '*' of the path
 };
 
 // What the library holds besides the renderer object: one renderer per process.
@@ -54,6 +55,7 @@ struct LibraryState {
     QuadBatch batch;
     IDirect3DBaseTexture8* stageTexture[STAGE_COUNT] = {};  // last bound per stage
     bool clippedAway = false;         // the clip rectangle lies outside the target: draw nothing
+    bool blendingOff = false;         // blend mode 2 switched alpha blending off; any other mode turns it on
     int maxTextureWidth = 0, maxTextureHeight = 0;  // device limits, 0 when unknown
     char resolutions[RESOLUTION_TEXT_SIZE] = {};
     FrameCapture capture;

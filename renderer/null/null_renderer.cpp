@@ -184,8 +184,15 @@ vz_bool VZ_THISCALL createRenderTarget(R* imp, VozerBitmap* bitmap) {
 }
 
 vz_bool VZ_THISCALL uploadBitmap(R* imp, VozerBitmap* bitmap) {
-    if (!bitmap || !bitmap->pixels) return 0;
+    if (!bitmap) return 0;
     NullRenderer& r = self(imp);
+    if (!bitmap->pixels) {
+        // The runtime must never ask this; said as the Direct3D 8 renderer says it.
+        if (r.api && r.api->Popup)
+            r.api->Popup(VZ_WARNING, "BitmapPacker::BeginPacking bitmap '%s' has no pixels. This should never happen.",
+                         nameOf(bitmap));
+        return 0;
+    }
     if (r.uploadDelayMs > 0 && r.api && r.api->Sleep) r.api->Sleep(static_cast<uint32_t>(r.uploadDelayMs));
     giveTexture(imp, bitmap);
     ++r.uploads;

@@ -22,7 +22,7 @@ void demoTextShutdown(VozerEngineApi* zt) {
 
 void demoTextRender(VozerEngineApi* zt, float width, float height, float playTime) {
     float boxWidth, boxHeight;
-    const char* caption = "Kerning: AV To Wa Ty | Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x94 caf\xC3\xA9 \xE2\x82\xAC" "5";
+    const char* caption = "Kerning: AV To Wa Ty || Gr\xC3\xBC\xC3\x9F" "e \xE2\x80\x94 caf\xC3\xA9 \xE2\x82\xAC" "5";
 
     zt->SetColor(1.0f, 1.0f, 1.0f);
     zt->SetAlpha(1.0f);

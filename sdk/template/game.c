@@ -67,7 +67,7 @@ static void VZ_CDECL gameRender(float seconds) {
 static int32_t VZ_CDECL gameOnEvent(VozerEvent event) {
     /* The first event (VZ_EVENT_CHECK_PARAMS, to adjust program->display)
      * comes before Init: the table is already in the record then, but only
-     * Print, Log and the file slots may be used before Init. */
+     * Print and Log may be used before Init. */
     zt = program->api;
     if (event.type == VZ_EVENT_KEY_DOWN && event.words[0] == VZ_KEY_ESCAPE) zt->Quit();
     return 0;

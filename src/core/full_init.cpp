@@ -4,6 +4,7 @@
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "core/boot_config.h"
+#include "core/directx_version.h"
 #include "core/frame.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
@@ -151,11 +152,27 @@ bool fullInitialise() {
     return true;
 }
 
+namespace {
+
+void reportFailedInitialisation() {
+    platform::messageBox("Core initialization failed.", "VOZER", platform::BoxIcon::Exclamation,
+                         platform::BoxButtons::Ok);
+}
+
+// The renderer's DirectX turned out too old after the first frames: the run
+// ends as one whose binding was refused at start.
+int refuseRenderer() {
+    shutdown();
+    reportFailedInitialisation();
+    return 1;
+}
+
+}  // namespace
+
 int mainLoop() {
     RuntimeState& state = rt();
     if (!fullInitialise()) {
-        platform::messageBox("Core initialization failed.", "VOZER", platform::BoxIcon::Exclamation,
-                             platform::BoxButtons::Ok);
+        reportFailedInitialisation();
         return 1;
     }
     loadCursors();
@@ -176,9 +193,11 @@ int mainLoop() {
         const int32_t delta = static_cast<int32_t>(now - lastFrame);
         lastFrame = now;
         runFrame(delta);
+        if (directXRefusedLate(false)) return refuseRenderer();
         if (exitAfterFrames > 0 && ++framesRun >= exitAfterFrames) api()->Quit();
         if (!state.windowActive) platform::sleepMs(15);
     }
+    if (directXRefusedLate(true)) return refuseRenderer();
     return shutdown() ? 0 : PROGRAM_CRASH_EXIT_CODE;
 }
 

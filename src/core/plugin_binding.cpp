@@ -66,7 +66,7 @@ VozerRendImp* bindRenderer() {
     VozerEngineApi* a = api();
     const char* name = rendererLibraryName();
     a->Log(VZ_SYSTEM, "Using RendImp Library: '%s': ", name);
-    if (rendererNeedsDirectX(name) && directXTooOldFor(name, directXVersion())) {
+    if (rendererNeedsDirectX(name) && !directXCheckDeferred(name) && directXTooOldFor(name, directXVersion())) {
         a->Log(VZ_WARNING, "DirectX version not supported.\n");
         return nullptr;
     }

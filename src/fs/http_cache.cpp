@@ -75,49 +75,55 @@ bool saveToCache(const std::string& cacheName, const VozerBuffer& response) {
     return false;
 }
 
+bool cachedFileHasBytes(const std::string& cacheName) {
+    const std::string osPath = ResolvePath(cacheName.c_str());
+    std::FILE* stream = osPath.empty() ? nullptr : platform::openFile(osPath.c_str(), "rb");
+    if (!stream) return false;
+    const bool hasBytes = platform::seekFile(stream, 0, 2) && platform::tellFile(stream) > 0;
+    std::fclose(stream);
+    return hasBytes;
+}
+
+// The download itself, once the cache was found without the file.
+bool download(const char* url, const std::string& cacheName, DownloadFor who) {
+    VozerEngineApi* a = api();
+    if (who == DownloadFor::File) a->Print("Doesn't exist in cache, starting download..");
+    VozerBuffer response{};
+    const int32_t result =
+        httpRequest(VZ_HTTP_GET, url, "application/octet-stream", "", 0, &response, &downloadCancelFlag());
+    if (result != VZ_HTTP_OK) {
+        a->Print("Failed to open '%s': return code %d", url, result);
+        a->FreeBuffer(&response);
+        return false;
+    }
+    if (response.size < response.total) {
+        const int percent = static_cast<int>(static_cast<int64_t>(response.size) * 100 / response.total);
+        const double kilobytes = response.total / 1024.0;
+        if (who == DownloadFor::File)
+            a->Log(1, "Download for '%s' not complete (%d%% of %.1fKB done). Not saving.\n", url, percent, kilobytes);
+        else
+            a->Log(1, "Download not complete (%d%% of %.1fKB done). Not saving.\n", percent, kilobytes);
+        a->FreeBuffer(&response);
+        return false;
+    }
+    if (who == DownloadFor::File)
+        a->Print("Done downloading %d bytes for '%s'. Writing file to local cache.", response.size, url);
+    else
+        a->Print("Done downloading %d bytes for '%s'\n", response.size, url);
+    const bool saved = saveToCache(cacheName, response);
+    a->FreeBuffer(&response);
+    return saved;
+}
+
 class HttpOpener final : public FileOpener {
 public:
     InnerFile* Open(const char* path, const char* mode) override {
         if (!path || std::strncmp(path, "http://", 7) != 0 || !mode || std::strcmp(mode, "rb") != 0) return nullptr;
         VozerEngineApi* a = api();
         if (!a->Print || !rt().coreInitialised) return nullptr;
-        const std::string shown = printable(path, 512);
-        a->Print("HTTP trying open '%s'..", shown.c_str());
-        HttpUrl url;
-        std::string why;
-        if (!parseHttpUrl(path, url, why)) {
-            a->Log(1, "HTTP open refused for '%s': %s.\n", shown.c_str(), why.c_str());
-            return nullptr;
-        }
-        a->CreateDir("user://cache");
-        const std::string cacheName = cacheFileName(path);
-        if (cacheName.empty()) {
-            a->Log(1, "The cache file name for '%s' would be longer than %d characters; not opening it.\n", path,
-                   static_cast<int>(CACHE_NAME_MAX));
-            return nullptr;
-        }
-        if (InnerFile* cached = openCached(cacheName, path, false)) return cached;
-
-        a->Print("Doesn't exist in cache, starting download..");
-        VozerBuffer response{};
-        const int32_t result =
-            httpRequest(VZ_HTTP_GET, path, "application/octet-stream", "", 0, &response, &downloadCancelFlag());
-        if (result != VZ_HTTP_OK) {
-            a->Print("Failed to open '%s': return code %d", path, result);
-            a->FreeBuffer(&response);
-            return nullptr;
-        }
-        if (response.size < response.total) {
-            a->Log(1, "Download for '%s' not complete (%d%% of %.1fKB done). Not saving.\n", path,
-                   static_cast<int>(static_cast<int64_t>(response.size) * 100 / response.total),
-                   response.total / 1024.0);
-            a->FreeBuffer(&response);
-            return nullptr;
-        }
-        a->Print("Done downloading %d bytes for '%s'. Writing file to local cache.", response.size, path);
-        const bool saved = saveToCache(cacheName, response);
-        a->FreeBuffer(&response);
-        return saved ? openCached(cacheName, path, true) : nullptr;
+        a->Print("HTTP trying open '%s'..", printable(path, 512).c_str());
+        const std::string cacheName = fetchIntoCache(path, DownloadFor::File);
+        return cacheName.empty() ? nullptr : openCached(cacheName, path, true);
     }
 
     bool Init() override {
@@ -146,6 +152,27 @@ std::string cacheFileName(const char* url) {
         if (name[i] == '.' && name[i - 1] == '.') name[i] = '_';
     if (name.back() == '.') name.back() = '_';
     return name;
+}
+
+std::string fetchIntoCache(const char* url, DownloadFor who) {
+    VozerEngineApi* a = api();
+    if (!url) return std::string();
+    const std::string shown = printable(url, 512);
+    HttpUrl parsed;
+    std::string why;
+    if (!parseHttpUrl(url, parsed, why)) {
+        a->Log(1, "HTTP open refused for '%s': %s.\n", shown.c_str(), why.c_str());
+        return std::string();
+    }
+    a->CreateDir("user://cache");
+    const std::string cacheName = cacheFileName(url);
+    if (cacheName.empty()) {
+        a->Log(1, "The cache file name for '%s' would be longer than %d characters; not opening it.\n",
+               shown.c_str(), static_cast<int>(CACHE_NAME_MAX));
+        return std::string();
+    }
+    if (cachedFileHasBytes(cacheName) || download(url, cacheName, who)) return cacheName;
+    return std::string();
 }
 
 std::unique_ptr<FileOpener> makeHttpOpener() { return std::make_unique<HttpOpener>(); }

@@ -105,6 +105,16 @@ int32_t httpRequest(int32_t method, const char* url, const char* contentType, co
 // than 259 characters.
 std::string cacheFileName(const char* url);
 
+// Who asks for a download: the messages differ (files and bitmaps had their
+// own texts long before they shared the cache).
+enum class DownloadFor { File, Bitmap };
+
+// The cache file of `url` (user://cache/...), downloaded first when it is
+// missing or empty. The whole body is written or nothing: a failed, refused
+// or incomplete download leaves no file and gives "" after its message. Runs
+// on any thread; the download stops at shutdown.
+std::string fetchIntoCache(const char* url, DownloadFor who);
+
 // The third link of the opener chain: http:// paths, downloaded once into the
 // cache and served from there.
 std::unique_ptr<FileOpener> makeHttpOpener();

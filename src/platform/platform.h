@@ -231,6 +231,9 @@ struct DirectXVersion {
 // The installed version as the DirectX diagnostics provider reports it.
 // False when the provider cannot be asked.
 bool directXVersionFromDiagnostics(DirectXVersion& out);
+// Whether asking the provider takes long enough (tenths of a second) to be
+// worth a thread of its own.
+bool directXProviderIsSlow();
 // The version told by the file versions of the DirectX system libraries.
 // False when none of them can be read.
 bool directXVersionFromFiles(DirectXVersion& out);

@@ -9,6 +9,7 @@
 #include "api/engine_api.h"
 #include "api/threads.h"
 #include "data/vudozar.h"
+#include "fs/http_client.h"
 #include "image/bitmap_sequence.h"
 #include "image/image_loader.h"
 #include "resources/bitmap_pool.h"
@@ -34,6 +35,11 @@ BitmapPool& pool() {
 // cannot name a file (cutting it could name another one).
 constexpr size_t FILE_NAME_SIZE = 512;
 constexpr const char* LOAD_ENDINGS[] = {"png", "jpg", "bms", "tga"};
+// Numbered frames of a name without extension: "walk" finds walk0000.png...
+// as the pattern walk*.png. Only the first numbers are probed for: a name
+// that matches nothing must not cost a thousand file opens per ending.
+constexpr const char* FRAME_ENDINGS[] = {"png", "jpg", "tga"};
+constexpr int32_t FIRST_FRAME_NUMBERS[] = {0, 1};
 // Descriptions are looked up in another order than files: kept as designed.
 constexpr const char* DESCRIPTION_ENDINGS[] = {".png", ".jpg", ".tga", ".bms"};
 
@@ -61,20 +67,33 @@ int32_t descriptionInt(const vudozar::Node* node, const char* key, int32_t curre
     return parsed > 0 ? parsed : current;  // a size that makes no sense keeps the image's own
 }
 
-bool downloadAndDecode(VozerBitmap* bitmap, const char* url) {
-    VozerBuffer response{};
-    const int32_t status = api()->HttpRequest(VZ_HTTP_GET, url, nullptr, nullptr, 0, &response, nullptr);
-    bool decoded = false;
-    if (status == VZ_HTTP_OK && response.data && response.size > 0) {
-        decoded = image::decodeImage(bitmap, response.data, static_cast<size_t>(response.size),
-                                     image::formatOfPath(url), url);
-    }
-    api()->FreeBuffer(&response);
-    return decoded;
+// Formats into the FILE_NAME_SIZE bytes of `file`; false when the name does not fit.
+template <typename... Args>
+bool formatFileName(char* file, const char* format, Args... args) {
+    const int length = std::snprintf(file, FILE_NAME_SIZE, format, args...);
+    return length >= 0 && static_cast<size_t>(length) < FILE_NAME_SIZE;
+}
+
+bool fileOpens(const char* file) {
+    VozerFile* handle = api()->OpenFile(file, "rb");
+    if (!handle) return false;
+    api()->CloseFile(handle);
+    return true;
 }
 
 void markFramesReady(VozerBitmap* bitmap) {
     for (int32_t i = 0; bitmap->frames && i < bitmap->frameCount; ++i) bitmap->frames[i].loadState = 3;
+}
+
+bool isRemote(const char* name) { return std::strncmp(name, "http://", 7) == 0; }
+
+// Nothing to decode: the record counts as loaded, without data, and drawing
+// it draws nothing. A load under way elsewhere is left to finish.
+bool failedLoad(VozerBitmap* bitmap) {
+    if (bitmap->loadState != 1) return false;
+    bitmap->loadState = 3;
+    api()->Popup(VZ_WARNING, "Unable to load bitmap '%s'.\n", bitmap->name);
+    return false;
 }
 
 // Load the file `file` into the bitmap; the state machine of a load.
@@ -87,11 +106,19 @@ bool loadBitmapFile(VozerBitmap* bitmap, const char* file) {
         image::freeImagePixels(bitmap);
     }
     bitmap->framesPerSecond = 30.0f;
+    // A download goes through the file layer's cache and is read from there,
+    // so only a whole file is ever decoded, and a later load (a wake-up, a
+    // renderer restart) needs no network.
+    std::string cached;
+    if (isRemote(file)) {
+        cached = fs::fetchIntoCache(file, fs::DownloadFor::Bitmap);
+        file = cached.c_str();  // empty when nothing came
+    }
     const SequenceLoaders& sequences = pool().sequences;
     bool loaded = false;
     bool sequence = false;
-    if (std::strncmp(file, "http://", 7) == 0) {
-        loaded = downloadAndDecode(bitmap, file);
+    if (!*file) {
+        // the download failed and said why
     } else if (endsWith(file, ".bms")) {
         sequence = true;
         loaded = sequences.loadFile && sequences.loadFile(bitmap, file);
@@ -150,25 +177,33 @@ void setSequenceLoaders(const SequenceLoaders& loaders) { pool().sequences = loa
 bool loadBitmapData(VozerBitmap* bitmap) {
     const char* name = bitmap->name;
     if (!name) return false;
+    // Refused before any ending is tried: each try would be a download.
+    if (isRemote(name) && std::strchr(name, '*')) {
+        api()->Popup(VZ_WARNING, "Asterisk character ('*') isn't allowed in http:// url file names such as '%s'\n",
+                     name);
+        return failedLoad(bitmap);
+    }
     if (lastComponentHasDot(name)) return loadBitmapFile(bitmap, name);
     char file[FILE_NAME_SIZE];
-    for (const char* ending : LOAD_ENDINGS) {
-        const int length = std::snprintf(file, sizeof file, "%s.%s", name, ending);
-        if (length < 0 || static_cast<size_t>(length) >= sizeof file) break;
-        VozerFile* handle = api()->OpenFile(file, "rb");
-        if (!handle) continue;
-        api()->CloseFile(handle);
+    const auto useSource = [&](const char* source) {
         std::free(bitmap->sourceFile);
-        bitmap->sourceFile = copyText(file);
-        return loadBitmapFile(bitmap, file);
+        bitmap->sourceFile = copyText(source);
+        return loadBitmapFile(bitmap, source);
+    };
+    for (const char* ending : LOAD_ENDINGS) {
+        if (!formatFileName(file, "%s.%s", name, ending)) break;
+        if (fileOpens(file)) return useSource(file);
     }
-    // Nothing to decode: the record counts as loaded, without data, and
-    // drawing it draws nothing.
-    if (bitmap->loadState == 1) {
-        bitmap->loadState = 3;
-        api()->Popup(VZ_WARNING, "Unable to load bitmap '%s'.\n", name);
+    // An http:// name is one file: numbers are not probed for over the network.
+    for (const char* ending : FRAME_ENDINGS) {
+        for (const int32_t number : FIRST_FRAME_NUMBERS) {
+            if (isRemote(name) || !formatFileName(file, "%s%.4d.%s", name, number, ending)) break;
+            if (!fileOpens(file)) continue;
+            if (!formatFileName(file, "%s*.%s", name, ending)) break;
+            return useSource(file);
+        }
     }
-    return false;
+    return failedLoad(bitmap);
 }
 
 const vudozar::Node* findBitmapDescription(const char* name) {

@@ -10,6 +10,7 @@
 #include "api/engine_api.h"
 #include "api/lock_object.h"
 #include "api/threads.h"
+#include "fs/http_client.h"
 #include "image/image_loader.h"
 #include "resources/bitmap_pool.h"
 #include "resources/resource_queue.h"
@@ -177,20 +178,6 @@ void uploadOrQueue(VozerBitmap* bitmap) {
     }
 }
 
-// The cache file of a downloaded bitmap: "user://cache/" and the name with
-// '/' as '_' and only characters that are safe in a file name.
-std::string downloadCacheName(const char* name) {
-    std::string file = "user://cache/";
-    for (const char* c = name; *c; ++c) {
-        const unsigned char ch = static_cast<unsigned char>(*c);
-        if (ch == '/') file += '_';
-        else if ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') ||
-                 std::strchr(".-_~%", ch))
-            file += static_cast<char>(ch);
-    }
-    return file;
-}
-
 }  // namespace
 
 namespace slots {
@@ -273,11 +260,12 @@ void RefreshBitmap(VozerBitmap* bitmap) {
     if (!bitmap || foreign(bitmap, "ZT_RefreshBitmap") || !bitmap->name || isPlaceholderName(bitmap->name))
         return;
     if (std::strncmp(bitmap->name, "http://", 7) == 0) {
+        // The cached copy goes, so that dropping the data and asking for it
+        // again downloads the file anew. A name without extension was found
+        // under one of the endings: that is the cached file.
         const int32_t mode = bitmap->cacheMode;
-        char path[260];
-        const std::string cache = downloadCacheName(bitmap->name);
-        if (cache.size() < sizeof path && api()->GetPathEx(path, sizeof path, VZ_PATH_USER, "%s", cache.c_str()))
-            api()->DeleteFile(path);
+        const std::string cache = fs::cacheFileName(bitmap->sourceFile ? bitmap->sourceFile : bitmap->name);
+        if (!cache.empty()) api()->DeleteFile(cache.c_str());
         api()->SetBitmapCacheMode(bitmap, 0);
         api()->SetBitmapCacheMode(bitmap, mode);
         return;
@@ -337,10 +325,19 @@ void SetBitmapCacheMode(VozerBitmap* bitmap, int32_t mode) {
     }
     lockObject(bitmap->lock);
     const bool atlasHasPixels = bitmap->atlas && bitmap->atlas->pixels;
-    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels &&
-        !bitmap->frames) {
+    if (reloadable && (mode & (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)) && !bitmap->pixels && !atlasHasPixels) {
+        // A sequence keeps its frames when its pixels go after the upload.
+        // Reading it again makes new frames, so the textures of the old ones
+        // go back first (they would be lost with the frames).
+        const bool sequence = bitmap->frames || bitmap->atlas;
+        const int32_t shown = bitmap->frameNumber;
+        if (sequence) {
+            releaseBitmapHardware(bitmap);
+            freeBitmapFrames(bitmap);
+        }
         bitmap->loadState = 1;
         loadBitmapData(bitmap);
+        if (sequence) api()->SetBitmapFrame(bitmap, shown);  // the animation goes on where it was
     }
     if ((mode & VZ_CACHE_HARDWARE) && !bitmap->hw.hasTexture) uploadOrQueue(bitmap);
     const bool uploaded = bitmap->hw.hasTexture;

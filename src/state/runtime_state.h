@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,13 @@ struct Node;
 }  // namespace vudozar
 
 constexpr int MAX_INPUTS = 8;
+
+// What the DirectX version query found: the encoded version (0 for none or
+// unknown) and the line that says so in the log.
+struct DirectXAnswer {
+    int32_t number = 0;
+    std::string report;
+};
 
 // Values read from the boot configuration (prog.xml, developer.xml), with
 // the defaults that pre-initialisation sets before reading it.
@@ -87,10 +95,13 @@ struct RuntimeState {
     bool allowAllResolutions = false; // the AllowAllResolutions extension: any windowed size is accepted
     bool multimouseActive = false;
     // The installed DirectX version (encoded) and its log line, read once per
-    // run: asking the diagnostics provider can take seconds. -1 until a
-    // renderer asks.
+    // run, -1 until then. A slow provider is asked on a worker (directXQuery)
+    // after the first frame, and the Direct3D renderer bound before that
+    // (directXUncheckedRenderer) is checked when the answer comes.
     int32_t directXVersion = -1;
     std::string directXReport;
+    std::future<DirectXAnswer> directXQuery;
+    std::string directXUncheckedRenderer;
     bool windowActive = true;
     std::atomic<bool> coreInitialised{false};
     std::atomic<bool> rendererReady{false};

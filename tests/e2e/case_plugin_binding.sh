@@ -70,4 +70,24 @@ if [ "$VOZER_TARGET" != win32 ]; then
     expect_log "DirectX 8.1 installed (80100)" -ge 1
     expect_log "DirectX version not supported." -ge 1
     expect_log "RendImp Library not found" -eq 0
+
+    # A slow provider does not hold up the first frames: the Direct3D renderer
+    # is bound while it is asked, and an answer too old for it ends the run as
+    # a refused binding does, once it comes.
+    cp "$game/core/gfxmod_null$VOZER_LIB_SUFFIX" "$game/core/gfxmod_d3d8$VOZER_LIB_SUFFIX"
+    write_prog_xml 'console="1" logging="1"' '' 'input_implementations="inpmod_vtable"'
+    export VOZER_RENDERER=gfxmod_d3d8.dll VOZER_DIRECTX_VERSION=7.0 VOZER_DIRECTX_DELAY_MS=1000
+    rm -f "$input_trace"
+    run_game
+    expect_status 1
+    expect_log "DirectX 7.0 installed (70000)" -eq 1
+    expect_log "DirectX version not supported." -eq 1
+    frames=$(sed -n 's/^shutdown after \([0-9]*\) frames$/\1/p' "$input_trace" 2>/dev/null)
+    [ "${frames:-0}" -ge 1 ] || fail "no frame was drawn while DirectX was asked"
+    export VOZER_DIRECTX_VERSION=8.0
+    run_game
+    expect_status 0
+    expect_log "DirectX 8.0 installed (80000)" -eq 1
+    expect_log "DirectX version not supported." -eq 0
+    unset VOZER_DIRECTX_DELAY_MS
 fi

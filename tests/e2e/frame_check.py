@@ -4,6 +4,11 @@ the engine's code (so a fault in its maths cannot hide in the expectation).
 
   frame_check.py write-quad PATH     the 32x32 four-colour test bitmap
   frame_check.py draw-scene PNG      the draw test Program's last frame
+  frame_check.py restart BEFORE AFTER
+                                     the restart test Program's frames before
+                                     and after its renderer restarts: the
+                                     same pixels, each bitmap in its colour
+  frame_check.py states PNG           the states test Program's frame
   frame_check.py not-blank PNG [MIN_COLOURS]
                                      the frame is not one flat colour
   frame_check.py kit-game PNG        the kit test's second game (tests/e2e/kit_game)
@@ -153,6 +158,155 @@ def check_scene(path):
     return errors
 
 
+# The restart test Program's tiles: (name, centre, colour), 80 pixels apart from x = 20.
+RESTART_TILES = [
+    ("single image", (36, 36), RED),
+    ("numbered frame 1", (116, 36), GREEN),
+    ("atlas frame 2", (196, 36), BLUE),
+    ("frame-by-frame frame 1", (276, 36), YELLOW),
+    ("created bitmap", (348, 28), CYAN),
+    ("render target", (452, 36), (255, 127, 0)),
+    ("downloaded bitmap", (516, 36), MAGENTA),
+]
+
+
+def check_restart(before_path, after_path):
+    width, height, before = read_png(before_path)
+    after_size = read_png(after_path)
+    errors = []
+    if after_size[:2] != (width, height):
+        return [f"the frames are {width}x{height} and {after_size[0]}x{after_size[1]}"]
+    after = after_size[2]
+    differing = [(x, y) for y in range(height) for x in range(width) if before[y][x] != after[y][x]]
+    if differing:
+        x, y = differing[0]
+        errors.append(f"{len(differing)} pixels differ after the restarts, the first at ({x},{y}): "
+                      f"{before[y][x]} then {after[y][x]}")
+    for rows, which in ((before, "before"), (after, "after")):
+        for name, (x, y), colour in RESTART_TILES:
+            if not close(rows[y][x], colour):
+                errors.append(f"{which}: the {name} at ({x},{y}) is {rows[y][x]}, expected {colour}")
+        ink = sum(1 for y in range(100, 140) for x in range(20, 400) if max(rows[y][x]) > 128)
+        if ink < 40:
+            errors.append(f"{which}: the text left only {ink} bright pixels")
+        if not close(rows[300][700], BACKGROUND):
+            errors.append(f"{which}: the background at (700,300) is {rows[300][700]}")
+    return errors
+
+
+STONE = (200, 100, 50)  # the states Program's colour texture
+BLACK = (0, 0, 0)
+
+
+def states_scene(width=640, height=480):
+    """The states test Program's frame, drawn here from its own maths: the
+    renderer's perspective (z = S draws at pixel size; a vertex at x lands on
+    x - 0.5), a 16-bit z-buffer tested less-or-equal, culling by screen
+    winding, blending. Returns rows of colours."""
+    k = height * 8 * 0.0016666667
+    colour = [[BLACK] * width for _ in range(height)]
+    depth = [[1.0] * width for _ in range(height)]
+    state = {"range": (0.1, 0.5, 1.0), "test": False, "write": False, "cull": 0}
+
+    def place(x, y, z):
+        near, screen, far = state["range"]
+        s = screen * (k + 1) / (z + k * screen)
+        return width / 2 + s * (x - 0.5 - width / 2), height / 2 + s * (y - 0.5 - height / 2)
+
+    def z_ndc(z):
+        near, screen, far = state["range"]
+        r = far / (far - near)
+        return round((r * z + 0.99 * k * screen - near * r) / (z + k * screen) * 65535) / 65535
+
+    def triangle_inside(a, b, c, px, py):
+        def side(p, q):
+            return (q[0] - p[0]) * (py - p[1]) - (q[1] - p[1]) * (px - p[0])
+        d = [side(a, b), side(b, c), side(c, a)]
+        return all(v >= 0 for v in d) or all(v <= 0 for v in d)
+
+    def draw_triangles(corners, triangles, z, rgb, alpha=1.0, blend=True):
+        zz = z_ndc(z)
+        xs, ys = [p[0] for p in corners], [p[1] for p in corners]
+        for py in range(max(0, int(min(ys)) - 1), min(height, int(max(ys)) + 2)):
+            for px in range(max(0, int(min(xs)) - 1), min(width, int(max(xs)) + 2)):
+                if not any(triangle_inside(*[corners[i] for i in t], px, py) for t in triangles):
+                    continue
+                if state["test"] and not zz <= depth[py][px]:
+                    continue
+                if blend and alpha < 1.0:
+                    below = colour[py][px]
+                    colour[py][px] = tuple(round(a * alpha + b * (1 - alpha)) for a, b in zip(rgb, below))
+                else:
+                    colour[py][px] = rgb
+                if state["write"]:
+                    depth[py][px] = zz
+
+    def rect(x, y, rgb, z=0.5, size=40.0, alpha=1.0, blend=True, world=None):
+        points = [(x, y), (x + size, y), (x, y + size), (x + size, y + size)]
+        if world:
+            points = [(world[0] * px + world[1], world[0] * py + world[2]) for px, py in points]
+        corners = [place(px, py, z) for px, py in points]
+        # Z order: (0, 1, 2) winds clockwise on the screen, (1, 2, 3) the other way.
+        triangles = {0: [(0, 1, 2), (1, 2, 3)], 1: [(1, 2, 3)], 2: [(0, 1, 2)]}[state["cull"]]
+        draw_triangles(corners, triangles, z, rgb, alpha, blend)
+
+    def clear_depth(value):
+        for row in depth:
+            row[:] = [value] * width
+
+    rect(20, 20, RED, 0.5)
+    rect(80, 20, RED, 0.3)
+    rect(140, 20, RED, 0.8)
+    state["range"] = (0.1, 0.8, 2.0)
+    rect(220, 20, GREEN, 0.8)
+    rect(280, 20, GREEN, 0.4)
+    rect(340, 20, GREEN, 1.5)
+    state["range"] = (0.1, 0.5, 1.0)
+    state["test"] = state["write"] = True
+    rect(20, 120, RED, 0.45)
+    rect(40, 130, GREEN, 0.55)
+    rect(120, 120, RED, 0.45)
+    clear_depth(1.0)
+    rect(140, 130, GREEN, 0.55)
+    clear_depth(0.0)
+    rect(220, 120, BLUE, 0.5)
+    state["test"] = state["write"] = False
+    clear_depth(1.0)
+    state["cull"] = 1
+    rect(320, 120, YELLOW)
+    state["cull"] = 2
+    rect(380, 120, CYAN)
+    state["cull"] = 0
+    rect(440, 120, MAGENTA)
+    rect(0, 0, WHITE, world=(2, 500, 20))
+    rect(20, 220, STONE, size=32)   # lit from the front: the colour texture
+    rect(80, 220, BLACK, size=32)   # from the side: dark
+    draw_triangles([place(160, 220, 0.5), place(160, 300, 0.5), place(200, 260, 0.5)], [(0, 1, 2)], 0.5, CYAN)
+    rect(320, 220, WHITE, alpha=0.5, blend=False)
+    rect(380, 220, WHITE, alpha=0.5)
+    rect(440, 220, WHITE, alpha=0.5)
+    return colour
+
+
+def check_states(path):
+    width, height, rows = read_png(path)
+    if (width, height) != (640, 480):
+        return [f"frame is {width}x{height}, expected 640x480"]
+    expected = states_scene()
+    errors = []
+    # As for the draw scene: a pixel may take the colour of a neighbour (edges
+    # may sit one pixel off); the lit normal map is allowed a few levels more.
+    for y in range(height):
+        for x in range(width):
+            got = rows[y][x]
+            allowed = {expected[y + j][x + i] for i in (-1, 0, 1) for j in (-1, 0, 1)
+                       if 0 <= x + i < width and 0 <= y + j < height}
+            if not any(close(got, want) or (want == STONE and all(abs(p - q) <= 6 for p, q in zip(got, want)))
+                       for want in allowed):
+                errors.append(f"pixel ({x},{y}) is {got}, expected one of {sorted(allowed)}")
+    return errors
+
+
 def check_not_blank(path, minimum):
     width, height, rows = read_png(path)
     colours = {pixel for row in rows[::4] for pixel in row[::4]}
@@ -289,6 +443,10 @@ def main():
         errors = check_kit_game(path)
     elif command == "text":
         errors = check_text(path, sys.argv[3])
+    elif command == "restart":
+        errors = check_restart(path, sys.argv[3])
+    elif command == "states":
+        errors = check_states(path)
     elif command == "not-blank":
         errors = check_not_blank(path, int(sys.argv[3]) if len(sys.argv) > 3 else 16)
     else:

@@ -4,7 +4,9 @@
 #include <map>
 #include <thread>
 
+#include "../fs/loopback_server.h"
 #include "data/vudozar.h"
+#include "fs/http_client.h"
 #include "image/image_loader.h"
 #include "render_fixture.h"
 
@@ -287,6 +289,82 @@ TEST_F(Bitmaps, ARendererRestartRestoresTexturesAndRenderTargets) {
     EXPECT_TRUE(canvas->hw.hasTexture && created->hw.hasTexture);
     EXPECT_EQ(created->cacheMode, VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE) << "the previous cache mode";
     EXPECT_FLOAT_EQ(zt->GetDepth(), 0.3f);
+}
+
+// The PNG file of a width x height image of one colour.
+std::string pngOf(int32_t width, int32_t height, uint32_t color) {
+    VozerBitmap source{};
+    image::allocateImagePixels(&source, width, height);
+    for (int32_t i = 0; i < width * height; ++i) source.pixels[i] = color;
+    uint8_t* data = nullptr;
+    size_t size = 0;
+    std::string bytes;
+    if (image::encodePng(&source, &data, &size)) bytes.assign(reinterpret_cast<char*>(data), size);
+    image::freeEncoded(data);
+    image::freeImagePixels(&source);
+    return bytes;
+}
+
+// Bitmaps named by http:// URLs share the file layer's download cache: one
+// download, later loads (a wake-up) from the cached file, a download cut
+// short never decoded nor kept, '*' refused before anything is asked, and a
+// refresh that deletes the cached file and so downloads anew.
+TEST_F(Bitmaps, DownloadedBitmapsGoThroughTheOneDownloadCache) {
+    const std::string red = pngOf(4, 4, 0xFFFF0000u), green = pngOf(4, 4, 0xFF00FF00u);
+    ASSERT_FALSE(red.empty());
+    int served = 0;
+    nettest::LoopbackServer server([&](nettest::LoopbackServer::Connection& c) {
+        const std::string& body = c.request().path() == "/cut.png" || served++ == 0 ? red : green;
+        const size_t claimed = body.size() + (c.request().path() == "/cut.png" ? 100 : 0);
+        c.send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(claimed) + "\r\n\r\n" + body);
+    });
+    ASSERT_TRUE(server.listening());
+    const std::string url = server.url("pics/dot.png");
+    const std::string cacheFile = fs::ResolvePath(fs::cacheFileName(url.c_str()).c_str());
+    ASSERT_FALSE(cacheFile.empty());
+
+    VozerBitmap* dot = zt->LoadBitmap(url.c_str(), VZ_CACHE_HARDWARE | VZ_CACHE_SYSTEM);
+    ASSERT_NE(dot, nullptr);
+    ASSERT_NE(dot->pixels, nullptr);
+    EXPECT_EQ(dot->pixels[0], 0xFFFF0000u);
+    EXPECT_TRUE(dot->hw.hasTexture);
+    EXPECT_TRUE(std::filesystem::exists(cacheFile)) << "the file layer's name for the URL";
+    EXPECT_EQ(logsWith("Done downloading " + std::to_string(red.size()) + " bytes for '" + url + "'\n"), 1u);
+
+    // Asleep and awake again: read from the cache, no second download.
+    zt->ReleaseBitmap(dot);
+    EXPECT_EQ(dot->pixels, nullptr);
+    EXPECT_EQ(zt->LoadBitmap(url.c_str(), VZ_CACHE_HARDWARE | VZ_CACHE_SYSTEM), dot);
+    EXPECT_EQ(server.connections(), 1);
+    ASSERT_NE(dot->pixels, nullptr);
+    EXPECT_EQ(dot->pixels[0], 0xFFFF0000u);
+
+    // A refresh drops the cached copy: the server's new image arrives.
+    zt->RefreshBitmap(dot);
+    EXPECT_EQ(server.connections(), 2);
+    ASSERT_NE(dot->pixels, nullptr);
+    EXPECT_EQ(dot->pixels[0], 0xFF00FF00u);
+    EXPECT_TRUE(dot->hw.hasTexture);
+    EXPECT_TRUE(std::filesystem::exists(cacheFile));
+
+    // The whole image arrives, but less than the length promised: not decoded, not kept.
+    const std::string cutUrl = server.url("cut.png");
+    VozerBitmap* cut = zt->LoadBitmap(cutUrl.c_str(), VZ_CACHE_HARDWARE | VZ_CACHE_SYSTEM);
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->pixels, nullptr);
+    EXPECT_FALSE(cut->hw.hasTexture);
+    EXPECT_EQ(logsWith("Download not complete ("), 1u);
+    EXPECT_EQ(popupsWith("Unable to load bitmap '" + cutUrl + "'."), 1u);
+    EXPECT_FALSE(std::filesystem::exists(fs::ResolvePath(fs::cacheFileName(cutUrl.c_str()).c_str())));
+
+    const int connections = server.connections();
+    VozerBitmap* star = zt->LoadBitmap(server.url("walk*").c_str(), VZ_CACHE_HARDWARE);
+    ASSERT_NE(star, nullptr);
+    EXPECT_EQ(popupsWith("Asterisk character ('*') isn't allowed in http:// url file names such as '" +
+                         server.url("walk*") + "'"),
+              1u);
+    EXPECT_EQ(server.connections(), connections) << "nothing asked for";
+    for (VozerBitmap* b : {dot, cut, star}) zt->ReleaseBitmap(b);
 }
 
 }  // namespace

@@ -100,6 +100,12 @@ TEST_F(Sequences, NumberedFilesAndFrameByFrameFilesLoadThroughTheManager) {
     EXPECT_EQ(walk->atlas, nullptr);
     for (int32_t i = 0; i < 3; ++i) EXPECT_TRUE(walk->frames[i].hw.hasTexture) << "each frame its own texture";
     zt->ReleaseBitmap(walk);
+    // The base name alone finds them too, as that pattern.
+    VozerBitmap* byName = zt->LoadBitmap("walk", VZ_CACHE_HARDWARE);
+    ASSERT_NE(byName, nullptr);
+    EXPECT_STREQ(byName->sourceFile, "walk*.png");
+    EXPECT_EQ(byName->frameCount, 3);
+    zt->ReleaseBitmap(byName);
 
     saveSequence("steps.bms", {0xFF0000FFu, 0xFF00FF00u}, false);
     VozerBitmap* steps = zt->LoadBitmap("steps", VZ_CACHE_HARDWARE);
@@ -133,6 +139,79 @@ TEST_F(Sequences, ADescriptionScalesEveryFrameOfABmsToItsHeight) {
     EXPECT_EQ(big->height, 24);
     zt->ReleaseBitmap(big);
     rt().boot.manifest.clear();
+}
+
+// A renderer restart (a mode change, device loss) takes every texture. The
+// sequences dropped their pixels after the upload (the default mode), so they
+// are read again from their files: numbered frames found by the base name, a
+// .bms with one atlas and one stored frame by frame all come back whole, the
+// shown frame kept. Asking a sequence for its pixels later brings them back
+// too, without keeping the old textures alive.
+TEST_F(Sequences, EverySequenceComesBackAfterARendererRestart) {
+    const uint32_t colours[] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u};
+    for (int i = 0; i < 3; ++i) {
+        VozerBitmap frame{};
+        image::allocateImagePixels(&frame, 4, 4);
+        for (int32_t p = 0; p < 16; ++p) frame.pixels[p] = colours[i];
+        char file[64];
+        std::snprintf(file, sizeof file, "%s/walk%04d.png", res_.c_str(), i);
+        ASSERT_TRUE(image::saveImage(&frame, file, 0));
+        image::freeImagePixels(&frame);
+    }
+    saveSequence("anim.bms", {0xFF0000FFu, 0xFF00FF00u, 0xFF0000FFu}, true);
+    saveSequence("steps.bms", {0xFF0000FFu, 0xFF00FF00u}, false);
+
+    VozerBitmap* walk = zt->GetBitmap("walk");
+    VozerBitmap* anim = zt->GetBitmap("anim");
+    VozerBitmap* steps = zt->GetBitmap("steps");
+    ASSERT_NE(walk, nullptr);
+    ASSERT_EQ(walk->frameCount, 3);
+    ASSERT_EQ(anim->frameCount, 3);
+    ASSERT_NE(anim->atlas, nullptr);
+    ASSERT_EQ(steps->frameCount, 2);
+    zt->SetBitmapFrame(walk, 2);
+    for (VozerBitmap* b : {walk, anim, steps}) EXPECT_EQ(b->pixels, nullptr) << b->name << ": texture only";
+    EXPECT_EQ(anim->atlas->pixels, nullptr);
+    const std::string before = extension("Journal", "Textures");
+
+    shutdownRenderer();
+    journal();
+    ASSERT_TRUE(initialiseRenderer());
+    const auto lines = journal();
+    EXPECT_EQ(countContaining(messages().popups, "has no pixels"), 0u);
+    EXPECT_EQ(countContaining(messages().logs, "Unable to upload"), 0u);
+    EXPECT_EQ(countContaining(lines, "upload anim.bms"), 1u) << "one atlas upload for the .bms";
+    EXPECT_EQ(countContaining(lines, "upload walk000"), 3u);
+    for (VozerBitmap* b : {walk, anim, steps}) {
+        for (int32_t i = 0; i < b->frameCount; ++i)
+            EXPECT_TRUE(b->frames[i].hw.hasTexture) << b->name << " frame " << i;
+        EXPECT_TRUE(b->hw.hasTexture) << b->name;
+        EXPECT_EQ(b->pixels, nullptr) << b->name << ": texture only again";
+    }
+    EXPECT_EQ(anim->frames[1].hw.texture, anim->atlas->hw.texture);
+    const std::string textures = extension("Journal", "Textures");
+    EXPECT_EQ(textures.substr(0, textures.find(" uploads")), before.substr(0, before.find(" uploads")))
+        << "as many textures alive as before";
+
+    // Texture only, then texture and pixels: the frames' pixels come back.
+    zt->SetBitmapFrame(walk, 1);
+    zt->SetBitmapCacheMode(walk, VZ_CACHE_HARDWARE | VZ_CACHE_SYSTEM);
+    ASSERT_EQ(walk->frameCount, 3);
+    for (int32_t i = 0; i < 3; ++i) {
+        ASSERT_NE(walk->frames[i].pixels, nullptr) << i;
+        EXPECT_EQ(walk->frames[i].pixels[5], colours[i]) << i;
+        EXPECT_TRUE(walk->frames[i].hw.hasTexture) << i;
+    }
+    EXPECT_EQ(walk->frameNumber, 1) << "the shown frame stays";
+    EXPECT_EQ(walk->pixels, walk->frames[1].pixels);
+    zt->SetBitmapCacheMode(anim, VZ_CACHE_HARDWARE | VZ_CACHE_SYSTEM);
+    ASSERT_NE(anim->atlas, nullptr);
+    EXPECT_NE(anim->atlas->pixels, nullptr);
+    EXPECT_TRUE(anim->frames[2].hw.hasTexture);
+    const std::string after = extension("Journal", "Textures");
+    EXPECT_EQ(after.substr(0, after.find(" uploads")), before.substr(0, before.find(" uploads")))
+        << "the old textures went back";
+    for (VozerBitmap* b : {walk, anim, steps}) zt->ReleaseBitmap(b);
 }
 
 }  // namespace

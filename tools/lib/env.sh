@@ -43,8 +43,8 @@ vz_use_win_arch() {
 }
 vz_use_win_arch "${VOZER_WIN_ARCH:-i686}"
 export WINEDEBUG=-all
-# Wine's debugger is off (winedbg.exe=d): a program that crashes past its
-# own guards must end, not wait in the debugger until a time-out.
+# Wine's debugger stays off: a Program that crashes ends its run instead of
+# waiting for someone at a debugger prompt.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv=d;winedbg.exe=d"
 
 VOZER_XVFB_SCREEN="1024x768x24"

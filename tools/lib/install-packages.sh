@@ -63,7 +63,8 @@ fi
 
 log="$VOZER_CACHE_DIR/logs/install-packages.log"
 : >"$log"
-vz_log "installing $((${#missing[@]} + ${#missing_i386[@]})) packages: ${missing[*]} ${missing_i386[*]} (log: $log)"
+wanted=("${missing[@]}" "${missing_i386[@]}")
+vz_log "installing ${#wanted[@]} packages: ${wanted[*]} (log: $log)"
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then

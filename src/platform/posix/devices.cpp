@@ -65,7 +65,13 @@ bool readRawMouse(void* handle, RawMouseRecord& out) {
 
 int32_t pointerSpeed() { return devices().pointerSpeed; }
 
+// The headless host answers with VOZER_DIRECTX_VERSION, after
+// VOZER_DIRECTX_DELAY_MS when that is set: a slow provider to test against.
+bool directXProviderIsSlow() { return !environment("VOZER_DIRECTX_DELAY_MS").empty(); }
+
 bool directXVersionFromDiagnostics(DirectXVersion& out) {
+    const int delay = std::atoi(environment("VOZER_DIRECTX_DELAY_MS").c_str());
+    if (delay > 0) sleepMs(static_cast<uint32_t>(delay));
     const std::string value = environment("VOZER_DIRECTX_VERSION");
     if (value.empty()) return false;
     out = DirectXVersion{};

@@ -129,6 +129,10 @@ const Release RELEASES[] = {
 
 }  // namespace
 
+// It gathers the whole system report (display and sound devices among it)
+// before it answers.
+bool directXProviderIsSlow() { return true; }
+
 bool directXVersionFromDiagnostics(DirectXVersion& out) {
     const HRESULT com = CoInitialize(nullptr);
     out = DirectXVersion{};
