@@ -17,6 +17,14 @@ cp -r "$VOZER_SOURCE_DIR/dist/$kit_name/sdk" "$kit" || { fail "no kit in dist/$k
 cc="$kit_arch-w64-mingw32-gcc-posix"
 cxx="$kit_arch-w64-mingw32-g++-posix"
 
+# The guide is this kit's: its toolchain file and compiler package, never the
+# other architecture's.
+other_arch=i686 package_arch=x86-64
+[ "$kit_arch" = i686 ] && other_arch=x86_64 package_arch=i686
+grep -q "toolchain-mingw-$kit_arch.cmake" "$kit/GUIDE.md" || fail "the guide does not name toolchain-mingw-$kit_arch.cmake"
+grep -q "g++-mingw-w64-$package_arch-posix" "$kit/GUIDE.md" || fail "the guide does not name g++-mingw-w64-$package_arch-posix"
+! grep -n "$other_arch\|@VOZER_" "$kit/GUIDE.md" || fail "the guide names another architecture or keeps a placeholder"
+
 for header in "$kit"/include/*.h; do
     name=$(basename "$header")
     printf '#include "%s"\n' "$name" | "$cc" -x c -std=c99 -Wall -Wextra -Werror -fsyntax-only -I"$kit/include" - \
