@@ -9,8 +9,17 @@
 # optional: they are skipped where the kernel cannot execute 32-bit programs
 # (the Windows tests then run from the x86_64 build) and only warned about
 # where they cannot be installed.
+#
+# --demo: only what building and playing the sample needs (tools/run-demo,
+# tools/build --demo): no fuzzing compiler, no input robot, and no cross
+# compiler for an architecture this machine cannot play. tools/test installs
+# the rest when it first runs.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+
+demo_only=0
+if [ "${1:-}" = --demo ]; then demo_only=1; shift; fi
+[ "$#" -eq 0 ] || vz_die "usage: tools/lib/install-packages.sh [--demo]"
 
 # Wine and the GL/X client libraries it loads come in both architectures: the
 # 32-bit ones run the product, the 64-bit ones serve wine64.
@@ -18,13 +27,13 @@ x_libs=(libgl1 libgl1-mesa-dri libxrandr2 libxrender1 libxi6 libxcursor1
         libxcomposite1 libxinerama1 libxxf86vm1 libxfixes3 libgnutls30)
 required=(
     cmake ninja-build ccache g++ dpkg-dev bsdextrautils python3
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm
+    g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm
     libpng-dev libjpeg62-turbo-dev zlib1g-dev libfreetype-dev
     libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libturbojpeg0-dev fonts-dejavu-core
     libogg-dev libvorbis-dev sox libsox-fmt-base
-    clang-14 libclang-rt-14-dev
-    wine wine64 xvfb xauth xdotool
+    wine wine64 xvfb xauth
 )
+[ "$demo_only" = 1 ] || required+=(clang-14 libclang-rt-14-dev xdotool)
 optional_i386=(wine32:i386)
 for lib in "${x_libs[@]}"; do required+=("$lib:amd64"); optional_i386+=("$lib:i386"); done
 
@@ -53,6 +62,9 @@ elif ! vz_kernel_runs_32bit; then
     want_i386=0
     vz_log "this kernel cannot execute 32-bit programs: 32-bit Wine and the i386 libraries are skipped (Windows tests run from the x86_64 build)"
 fi
+# The product is built for i686 wherever the whole tree is built; the demo
+# alone needs it only where it can be played.
+{ [ "$demo_only" = 0 ] || [ "$want_i386" = 1 ]; } && required+=(g++-mingw-w64-i686-posix)
 
 mapfile -t missing < <(missing_packages "${required[@]}")
 missing_i386=()
