@@ -49,20 +49,28 @@ bool drawable(const VozerBitmap* bitmap) {
 // at once with 16-byte loads, and a load that spans several smaller stores
 // still in flight waits until they have all landed: written float by float,
 // that stall cost about a third of a sprite's time.
-using Piece = float __attribute__((vector_size(16)));
+// The pieces are words, not floats: the i686 build does float arithmetic on
+// the x87 unit, whose loads quieten a signalling NaN, and a colour word
+// read as a float often is one (alpha 0xFF with red 0x80-0xBF came out with
+// red 0xC0-0xFF).
+using Piece = uint32_t __attribute__((vector_size(16)));
 static_assert(sizeof(VozerVertex) * 4 == 6 * sizeof(Piece), "a quad is six 16-byte pieces");
 
-float bitsAsFloat(uint32_t word) {
-    float value;
-    std::memcpy(&value, &word, sizeof value);
-    return value;
+inline uint32_t floatBits(float value) {
+    uint32_t word;
+    std::memcpy(&word, &value, sizeof word);
+    return word;
 }
 
 // Writes the four corners' positions and texture coordinates into the quad
 // buffer; each vertex keeps its depth and colour.
-[[gnu::always_inline]] inline void writeQuad(VozerVertex* q, const float (&x)[4], const float (&y)[4], const float (&u)[4], const float (&v)[4]) {
-    float z[4], c[4];
-    for (int i = 0; i < 4; ++i) z[i] = q[i].z, c[i] = bitsAsFloat(q[i].color);
+[[gnu::always_inline]] inline void writeQuad(VozerVertex* q, const float (&xf)[4], const float (&yf)[4], const float (&uf)[4], const float (&vf)[4]) {
+    uint32_t x[4], y[4], u[4], v[4], z[4], c[4];
+    for (int i = 0; i < 4; ++i) {
+        x[i] = floatBits(xf[i]), y[i] = floatBits(yf[i]), u[i] = floatBits(uf[i]), v[i] = floatBits(vf[i]);
+        std::memcpy(&z[i], &q[i].z, sizeof z[i]);
+        c[i] = q[i].color;
+    }
     const Piece pieces[6] = {{x[0], y[0], z[0], c[0]}, {u[0], v[0], x[1], y[1]}, {z[1], c[1], u[1], v[1]},
                              {x[2], y[2], z[2], c[2]}, {u[2], v[2], x[3], y[3]}, {z[3], c[3], u[3], v[3]}};
     std::memcpy(q, pieces, sizeof pieces);

@@ -6,6 +6,7 @@
 #include "core/boot_config.h"
 #include "core/directx_version.h"
 #include "core/frame.h"
+#include "core/frame_clock.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
 #include "core/program_entries.h"
@@ -171,6 +172,7 @@ int refuseRenderer() {
 
 int mainLoop() {
     RuntimeState& state = rt();
+    startFrameClock();
     if (!fullInitialise()) {
         reportFailedInitialisation();
         return 1;
@@ -190,7 +192,7 @@ int mainLoop() {
             if (static_cast<int32_t>(now - lastFrame) < period - 2) platform::sleepMs(1);
             now = platform::timeMs();
         }
-        const int32_t delta = static_cast<int32_t>(now - lastFrame);
+        const int32_t delta = nextFrameDelta(static_cast<int32_t>(now - lastFrame));
         lastFrame = now;
         runFrame(delta);
         if (directXRefusedLate(false)) return refuseRenderer();

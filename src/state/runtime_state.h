@@ -134,6 +134,11 @@ struct RuntimeState {
 
     uint32_t mainThreadId = 0;
     uint32_t startTimeMs = 0;
+    // VOZER_FIXED_FRAME_MS (core/frame_clock.h): the step every frame is
+    // handed, 0 when frames follow the wall clock; and the Program's clock
+    // then, the sum of the steps so far, which GetTime returns (to any thread).
+    int32_t fixedFrameMs = 0;
+    std::atomic<uint32_t> fixedClockMs{0};
     std::atomic<int32_t> openFileHandles{0}; // OpenFile handles not yet closed (log summary)
 
     // Frame-rate overlay accumulators.

@@ -8,6 +8,8 @@
 # view and its matches are drawn in the highlight colour in the captured frame.
 # Without a window the development host runs the Program to its end with the
 # console switched on and the headless renderer (tests/diag covers the rest).
+# VOZER_E2E_WAIT_SCALE=N waits N times as long for the game (emulated machines
+# start and draw several times slower).
 use_program console
 if [ "$VOZER_TARGET" != win32 ]; then
     write_prog_xml 'developer_mode="1" console="1" logging="1"'
@@ -44,26 +46,27 @@ cat >"$game/prog.xml" <<XML
 </vudozar>
 XML
 
+scale=${VOZER_E2E_WAIT_SCALE:-1}
 has_line() { [ -f "$2" ] && tr -d '\r' <"$2" | grep -qxF -- "$1"; }
 count_lines() { tr -d '\r' <"$game/trace.txt" | grep -cxF -- "$1"; }
 wait_trace() {
-    for _ in $(seq 150); do
+    for _ in $(seq $((150 * scale))); do
         has_line "$1" "$game/trace.txt" && return 0
         kill -0 "$game_pid" 2>/dev/null || break
         sleep 0.1
     done
     has_line "$1" "$game/trace.txt" || fail "the Program never wrote: $1"
 }
-# wait_count LINE N: wait up to 10 s until LINE is in the trace N times.
+# wait_count LINE N: wait up to 10 s (times the scale) until LINE is in the trace N times.
 wait_count() {
-    for _ in $(seq 100); do
+    for _ in $(seq $((100 * scale))); do
         [ "$(count_lines "$1")" -ge "$2" ] && return 0
         sleep 0.1
     done
     fail "the Program wrote '$1' $(count_lines "$1") times, expected $2"
 }
 
-(cd "$game" && VOZER_TEST_INTERACTIVE=1 VOZER_CAPTURE=console.png timeout 90 \
+(cd "$game" && VOZER_TEST_INTERACTIVE=1 VOZER_CAPTURE=console.png timeout $((90 * scale)) \
     "$VOZER_SOURCE_DIR/tools/wine-exec" ./vozer_runtime.exe "lines=300" >"$work/output.txt" 2>&1; echo $? >"$work/status") &
 game_pid=$!
 wait_trace "ready 1"
@@ -77,7 +80,7 @@ sleep 0.3
 # the toggle again while the console has not opened.
 for _ in 1 2 3; do
     xdotool key Tab
-    for _ in $(seq 30); do has_line "console 1" "$game/trace.txt" && break; sleep 0.1; done
+    for _ in $(seq $((30 * scale))); do has_line "console 1" "$game/trace.txt" && break; sleep 0.1; done
     has_line "console 1" "$game/trace.txt" && break
     xdotool mousemove --window "$window" 310 210
     sleep 0.5
@@ -99,9 +102,9 @@ wait_count "command one" 2
 # A word on the input line filters the view; the frame shows it at exit.
 xdotool type --delay 40 "apple"
 # Nothing tells when the last letter was drawn; a busy machine needs the time.
-sleep 2
+sleep $((2 * scale))
 touch "$game/quit.txt"
-for _ in $(seq 150); do [ -s "$work/status" ] && break; sleep 0.1; done
+for _ in $(seq $((150 * scale))); do [ -s "$work/status" ] && break; sleep 0.1; done
 status=$(cat "$work/status" 2>/dev/null || echo none)
 echo "--- runtime output (exit code $status)"
 cat "$work/output.txt"

@@ -12,14 +12,20 @@
 #
 # --demo: only what building and playing the sample needs (tools/run-demo,
 # tools/build --demo): no fuzzing compiler, no input robot, and no cross
-# compiler for an architecture this machine cannot play. tools/test installs
-# the rest when it first runs.
+# compiler for an architecture this machine cannot play (unless
+# VOZER_DEMO_ARCH=i686 asks for the product's demo, to play it in the
+# emulated machine). tools/test installs the rest when it first runs.
+#
+# install-packages.sh PACKAGE...: installs just those, in the same way (the
+# emulated 32-bit test bed brings its own host tools so).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
 demo_only=0
 if [ "${1:-}" = --demo ]; then demo_only=1; shift; fi
-[ "$#" -eq 0 ] || vz_die "usage: tools/lib/install-packages.sh [--demo]"
+for name in "$@"; do
+    [[ "$name" =~ ^[a-z0-9][a-z0-9.+:-]*$ ]] || vz_die "usage: tools/lib/install-packages.sh [--demo | PACKAGE...]"
+done
 
 # Wine and the GL/X client libraries it loads come in both architectures: the
 # 32-bit ones run the product, the 64-bit ones serve wine64.
@@ -56,7 +62,10 @@ missing_packages() {
 has_i386() { dpkg --print-foreign-architectures | grep -qx i386; }
 
 want_i386=1
-if [ "${VOZER_NO_I386:-0}" = 1 ]; then
+if [ "$#" -gt 0 ]; then
+    required=("$@")
+    want_i386=0
+elif [ "${VOZER_NO_I386:-0}" = 1 ]; then
     want_i386=0
 elif ! vz_kernel_runs_32bit; then
     want_i386=0
@@ -64,7 +73,9 @@ elif ! vz_kernel_runs_32bit; then
 fi
 # The product is built for i686 wherever the whole tree is built; the demo
 # alone needs it only where it can be played.
-{ [ "$demo_only" = 0 ] || [ "$want_i386" = 1 ]; } && required+=(g++-mingw-w64-i686-posix)
+if [ "$#" -eq 0 ] && { [ "$demo_only" = 0 ] || [ "$want_i386" = 1 ] || [ "${VOZER_DEMO_ARCH:-}" = i686 ]; }; then
+    required+=(g++-mingw-w64-i686-posix)
+fi
 
 mapfile -t missing < <(missing_packages "${required[@]}")
 missing_i386=()

@@ -1,8 +1,10 @@
 /* A test Program that draws a fixed scene through the engine API in full
  * screen, so the case can compare the captured frame with pixels it works out
  * on its own: a 32x32 four-colour bitmap ("quad", beside the game) drawn
- * plainly, rotated and scaled, and as a section; a filled rectangle; two
- * lines; and a 64x32 render target drawn to the screen.
+ * plainly, rotated and scaled, and as a section; a filled rectangle (in a
+ * colour whose word, read as a float, is a signalling NaN: copied through
+ * floating-point registers its red would change); two lines; and a 64x32
+ * render target drawn to the screen.
  *
  * After a few frames it makes the device lose itself the way switching away
  * from a full-screen game does (the application is deactivated, then
@@ -97,7 +99,7 @@ static void VZ_CDECL drawRender(float seconds) {
     zt->DrawBitmapEx(quad, 240.0f, 160.0f, 0.5f, 2.0f);
     zt->DrawBitmapSection(quad, 360.0f, 100.0f, 8.0f, 8.0f, 24.0f, 24.0f);
     zt->DrawBitmap(target, 500.0f, 300.0f);
-    zt->SetColor(1.0f, 1.0f, 0.0f);
+    zt->SetColor(0.6f, 1.0f, 0.0f);
     zt->FillRect(400.0f, 100.0f, 50.0f, 30.0f);
     zt->SetColor(0.0f, 1.0f, 1.0f);
     zt->DrawLine(100.0f, 400.5f, 300.0f, 400.5f);

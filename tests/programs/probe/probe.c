@@ -3,7 +3,8 @@
  * VOZER_TEST_INIT_FAILS) and also leaves its identity empty when
  * VOZER_TEST_NO_IDENTITY is set, or takes its title from VOZER_TEST_TITLE;
  * VOZER_TEST_DEVELOPER sets the developer-mode byte of its record and
- * VOZER_TEST_SINGLE its single-instance flag. VOZER_TEST_CRASH_IN=ENTRY
+ * VOZER_TEST_SINGLE its single-instance flag. Its Init and Update lines
+ * end with the engine clock ("at MS", GetTime). VOZER_TEST_CRASH_IN=ENTRY
  * (OnEvent, Init, Update, Render or Shutdown) makes that entry fault the
  * first time it runs; OnEvent does it as a game that calls the engine before
  * Init stored the table would. */
@@ -48,7 +49,7 @@ static vz_bool VZ_CDECL probeInit(void) {
     char line[64];
     crashIfAsked("Init");
     zt = program->api;
-    sprintf(line, "init period=%d", program->display.framePeriodMs);
+    sprintf(line, "init period=%d at %u", program->display.framePeriodMs, (unsigned)program->api->GetTime());
     note(line);
     program->api->Print("probe test Program: Init");
     return getenv("VOZER_TEST_INIT_FAILS") ? 0 : 1;
@@ -61,7 +62,7 @@ static void VZ_CDECL probeShutdown(void) {
 
 static void VZ_CDECL probeUpdate(float seconds) {
     char line[64];
-    sprintf(line, "update %.3f", seconds);
+    sprintf(line, "update %.3f at %u", seconds, (unsigned)program->api->GetTime());
     note(line);
     crashIfAsked("Update");
     if (++updates == quitAfter) program->api->Quit();
