@@ -70,6 +70,41 @@ typedef struct VozerColor { float r, g, b, a; } VozerColor;
 #define VZ_PATH_RESOURCE 3     /* the folder of the program: what res:// resolves to */
 #define VZ_PATH_DESKTOP 4
 
+/* SetBlendMode modes: how what is drawn combines with what is there (the
+ * Direct3D 8 renderer's blend factors; "colour" is the vertex colour times
+ * the texture). The frame loop sets VZ_BLEND_ALPHA before every Render. */
+#define VZ_BLEND_ALPHA 0           /* colour x alpha + there x (1 - alpha): normal drawing */
+#define VZ_BLEND_ADDITIVE 1        /* colour x alpha + there: glows, light */
+#define VZ_BLEND_OPAQUE 2          /* colour, alpha ignored */
+#define VZ_BLEND_MULTIPLY 3        /* colour x there + there x (1 - alpha): darkens */
+#define VZ_BLEND_MULTIPLY_BRIGHT 4 /* colour x there + there x alpha */
+
+/* SetTextureFilter modes. */
+#define VZ_FILTER_NEAREST 0
+#define VZ_FILTER_LINEAR 1         /* the default */
+
+/* SetTextAlign flags: one horizontal flag or'ed with one vertical flag.
+ * Without any (VZ_ALIGN_TOP_LEFT), lines start at x and the first line's top
+ * is at y. */
+#define VZ_ALIGN_TOP_LEFT 0
+#define VZ_ALIGN_RIGHT 1           /* every line ends at x */
+#define VZ_ALIGN_BOTTOM 2          /* the last line's bottom is at y */
+#define VZ_ALIGN_MIDDLE 4          /* the lines are centred on y */
+#define VZ_ALIGN_CENTER 8          /* every line is centred on x */
+
+/* SoundCommand values (the engine's sound library, sndmod_wave). */
+#define VZ_SOUND_STOP_ALL 0        /* stop every sound effect (music goes on) */
+#define VZ_SOUND_PAUSE_ALL 1
+#define VZ_SOUND_RESUME_ALL 2
+
+/* PlaySound's three values with sndmod_wave: volume 0..1, pan -1 (left) ..
+ * 1 (right), pitch as a playback speed 0.25..4. */
+#define VZ_SOUND_VOLUME_FULL 1.0f
+#define VZ_SOUND_PAN_LEFT (-1.0f)
+#define VZ_SOUND_PAN_CENTER 0.0f
+#define VZ_SOUND_PAN_RIGHT 1.0f
+#define VZ_SOUND_PITCH_NORMAL 1.0f
+
 /* The slot list. X(index, result, Name, (parameters), implementation).
  * `implementation` differs from Name only where two slots share one function. */
 #define VOZER_API_SLOTS(X) \
@@ -177,21 +212,21 @@ typedef struct VozerColor { float r, g, b, a; } VozerColor;
     /* Analogue input value. */ \
     X(51, float, GetAxis, (int32_t index), GetAxis) \
     X(52, void, SetAxis, (int32_t index, float value), SetAxis) \
-    /* GetSoundEx(name, 4). */ \
+    /* GetSoundEx(name, VZ_CACHE_HARDWARE): name without extension (".wav", ".ogg", ".mp3" are tried). */ \
     X(53, VozerSound*, GetSound, (const char* name), GetSound) \
     /* Counted load of a sound. */ \
     X(54, VozerSound*, LoadSound, (const char* name), LoadSound) \
-    /* Shared sound by name with a cache mode, counted once. */ \
+    /* Shared sound by name with a cache mode (VZ_CACHE_HARDWARE: loaded, VZ_CACHE_NOTHING: name only), counted once. A file not found still gives a record, which plays nothing; null only when the pool of 256 is full. */ \
     X(55, VozerSound*, GetSoundEx, (const char* name, int32_t cacheMode), GetSoundEx) \
     /* Counted release; null does nothing. */ \
     X(56, void, ReleaseSound, (VozerSound* sound), ReleaseSound) \
-    /* Load or drop the sound's data. */ \
+    /* Load (VZ_CACHE_HARDWARE) or drop (VZ_CACHE_NOTHING) the sound's data. */ \
     X(57, void, SetSoundCacheMode, (VozerSound* sound, int32_t mode), SetSoundCacheMode) \
-    /* Forwarded to the sound implementation. */ \
+    /* Forwarded to the sound implementation: VZ_SOUND_STOP_ALL, _PAUSE_ALL, _RESUME_ALL. */ \
     X(58, void, SoundCommand, (int32_t value), SoundCommand) \
-    /* Play; at most once per 50 ms per sound. Null channel when not played. */ \
+    /* Play with volume, pan and pitch (VZ_SOUND_VOLUME_FULL, VZ_SOUND_PAN_CENTER, VZ_SOUND_PITCH_NORMAL); at most once per 50 ms per sound. Null channel when not played. */ \
     X(59, VozerChannel, PlaySound, (VozerSound* sound, float value1, float value2, float value3), PlaySound) \
-    /* Channel operations forwarded to the sound implementation; a null channel does nothing. */ \
+    /* Channel operations forwarded to the sound implementation (named by vz_channel_stop() and the others below); a null channel does nothing. */ \
     X(60, void, ChannelOpA, (VozerChannel channel), ChannelOpA) \
     X(61, void, ChannelOpB, (VozerChannel channel, float value), ChannelOpB) \
     X(62, void, ChannelOpC, (VozerChannel channel, float value), ChannelOpC) \
@@ -225,11 +260,11 @@ typedef struct VozerColor { float r, g, b, a; } VozerColor;
     X(81, vz_bool, RemoveVertexCallback, (VozerVertexCallback callback, void* userData), RemoveVertexCallback) \
     /* Run the active callbacks on one vertex. */ \
     X(82, void, ApplyVertexCallbacks, (VozerVertex* vertex), ApplyVertexCallbacks) \
-    /* GetBitmapEx(name, default cache mode 4). */ \
+    /* GetBitmapEx(name, VZ_CACHE_HARDWARE). */ \
     X(83, VozerBitmap*, GetBitmap, (const char* name), GetBitmap) \
-    /* Shared bitmap by name, counted once; null when not found. */ \
+    /* Shared bitmap by name without extension (".png", ".jpg", ".bms", ".tga" are tried), counted once. A file that cannot be found or decoded still gives a record: loadState 3 without an image, width 0, drawing nothing (and a popup in developer mode); test `width == 0` for a failed load. Null only for VZ_CACHE_FIND_ONLY of an unknown name or when the pool of 768 is full. */ \
     X(84, VozerBitmap*, GetBitmapEx, (const char* name, int32_t cacheMode), GetBitmapEx) \
-    /* Counted load. */ \
+    /* Counted load (every call counts; balance it with ReleaseBitmap); a failed load as GetBitmapEx. */ \
     X(85, VozerBitmap*, LoadBitmap, (const char* name, int32_t cacheMode), LoadBitmap) \
     /* Counted release; a count reaching zero hibernates or frees the bitmap. */ \
     X(86, void, ReleaseBitmap, (VozerBitmap* bitmap), ReleaseBitmap) \
@@ -239,6 +274,7 @@ typedef struct VozerColor { float r, g, b, a; } VozerColor;
     X(88, void, RefreshBitmap, (VozerBitmap* bitmap), RefreshBitmap) \
     /* Resize the pixels in place. */ \
     X(89, void, ResizeBitmap, (VozerBitmap* bitmap, int32_t width, int32_t height), ResizeBitmap) \
+    /* VZ_CACHE_ bits: where the data must live; VZ_CACHE_NOTHING drops it and keeps the name. */ \
     X(90, void, SetBitmapCacheMode, (VozerBitmap* bitmap, int32_t mode), SetBitmapCacheMode) \
     /* Empty bitmap, or a render target when `kind` is 1. */ \
     X(91, VozerBitmap*, CreateBitmap, (const char* name, int32_t width, int32_t height, int32_t kind), CreateBitmap) \
@@ -252,17 +288,19 @@ typedef struct VozerColor { float r, g, b, a; } VozerColor;
     X(96, vz_bool, SetRenderTarget, (VozerBitmap* bitmap), SetRenderTarget) \
     X(97, vz_bool, PushRenderTarget, (VozerBitmap* bitmap), PushRenderTarget) \
     X(98, vz_bool, PopRenderTarget, (void), PopRenderTarget) \
-    /* Blend mode 0-4. */ \
+    /* VZ_BLEND_ALPHA (the default at every Render), _ADDITIVE, _OPAQUE, _MULTIPLY, _MULTIPLY_BRIGHT. */ \
     X(99, void, SetBlendMode, (int32_t mode), SetBlendMode) \
-    /* 0 nearest, 1 linear. */ \
+    /* VZ_FILTER_NEAREST or VZ_FILTER_LINEAR (the default). */ \
     X(100, void, SetTextureFilter, (int32_t mode), SetTextureFilter) \
     X(101, void, SetColor, (float red, float green, float blue), SetColor) \
     /* Clamped to 0..1. */ \
     X(102, void, SetAlpha, (float alpha), SetAlpha) \
+    /* VZ_ALIGN_ flags for the following DrawText calls: one horizontal or'ed with one vertical. */ \
     X(103, void, SetTextAlign, (int32_t flags), SetTextAlign) \
     /* Below 0.1 means no wrapping (64000). */ \
     X(104, void, SetTextWrapWidth, (float width), SetTextWrapWidth) \
     X(105, void, SetTextScale, (float scaleX, float scaleY, float angle), SetTextScale) \
+    /* The bitmap's top-left corner at (x, y), at its own size; nothing while alpha is 0 or the bitmap has no image. */ \
     X(106, void, DrawBitmap, (VozerBitmap* bitmap, float x, float y), DrawBitmap) \
     /* Rotated (radians) and scaled about the centre (x, y). */ \
     X(107, void, DrawBitmapEx, (VozerBitmap* bitmap, float x, float y, float angle, float scale), DrawBitmapEx) \
@@ -319,6 +357,31 @@ typedef struct VozerEngineApi {
 #undef VZ_API_MEMBER
     const VozerShaderApi* shaders;
 } VozerEngineApi;
+
+/* The channel operations A-H by what the engine's sound library, sndmod_wave,
+ * does with them (another sound library may give them other meanings). */
+static inline void vz_channel_stop(const VozerEngineApi* zt, VozerChannel channel) { zt->ChannelOpA(channel); }
+static inline void vz_channel_set_volume(const VozerEngineApi* zt, VozerChannel channel, float volume) {
+    zt->ChannelOpB(channel, volume); /* 0..1 */
+}
+static inline void vz_channel_set_pan(const VozerEngineApi* zt, VozerChannel channel, float pan) {
+    zt->ChannelOpC(channel, pan); /* -1 left .. 1 right */
+}
+static inline void vz_channel_set_pitch(const VozerEngineApi* zt, VozerChannel channel, float pitch) {
+    zt->ChannelOpD(channel, pitch); /* playback speed 0.25..4 */
+}
+static inline void vz_channel_set_looping(const VozerEngineApi* zt, VozerChannel channel, vz_bool looping) {
+    zt->ChannelOpE(channel, looping ? 1.0f : 0.0f);
+}
+static inline void vz_channel_fade_out(const VozerEngineApi* zt, VozerChannel channel, float seconds) {
+    zt->ChannelOpF(channel, seconds); /* then stops */
+}
+static inline vz_bool vz_channel_is_playing(const VozerEngineApi* zt, VozerChannel channel) {
+    return zt->ChannelOpG(channel);
+}
+static inline int32_t vz_channel_milliseconds_played(const VozerEngineApi* zt, VozerChannel channel) {
+    return zt->ChannelOpH(channel);
+}
 
 #if VZ_LAYOUT_IS_I686
 VZ_STATIC_ASSERT(sizeof(VozerEngineApi) == 130 * 4, "the engine API table is 130 words");

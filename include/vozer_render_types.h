@@ -24,11 +24,14 @@ typedef struct VozerHardwareData {
     uint8_t rendererPrivate[28];
 } VozerHardwareData;
 
-/* Bitmap cache modes (a bit set). */
-#define VZ_CACHE_NOTHING 0
-#define VZ_CACHE_SYSTEM 2
-#define VZ_CACHE_HARDWARE 4
-#define VZ_CACHE_FIND_ONLY 16
+/* Cache modes of bitmaps and sounds (a bit set): where a resource's data
+ * must live. A request never lowers a bitmap's mode; sounds know only
+ * NOTHING and HARDWARE (loaded). */
+#define VZ_CACHE_NOTHING 0     /* no data: the record keeps only the name */
+#define VZ_CACHE_SYSTEM 2      /* the pixels in memory (for reading or SaveBitmap) */
+#define VZ_CACHE_HARDWARE 4    /* a texture in the renderer: GetBitmap's mode, enough to draw */
+#define VZ_CACHE_SYSTEM_AND_HARDWARE (VZ_CACHE_SYSTEM | VZ_CACHE_HARDWARE)
+#define VZ_CACHE_FIND_ONLY 16  /* only look the name up: never loads, never counts */
 
 /* Bitmap flags. */
 #define VZ_BITMAP_HAS_ALPHA 0x01
@@ -59,7 +62,7 @@ typedef struct VozerBitmap {
     uint32_t reserved2;
     uint8_t flags;              /* VZ_BITMAP_* */
     uint8_t pad1;
-    uint16_t loadState;         /* 0 released, 1 not loaded, 2 loading, 3 ready */
+    uint16_t loadState;         /* 0 released, 1 not loaded, 2 loading, 3 ready (also after a failed load: then width is 0) */
     int16_t packMode;           /* VZ_PAD_* / VZ_NO_PADDING */
     uint16_t pad2;
     struct VozerBitmap* sameAs; /* frame repeating an earlier frame's image */

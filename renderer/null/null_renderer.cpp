@@ -114,6 +114,13 @@ vz_bool VZ_THISCALL init(R* imp, VozerEngineApi* api, VozerRuntimeShared* runtim
             runtime->screenSize[1] = params->height;
         }
     }
+    // A run that asks for a screenshot from a renderer that draws nothing
+    // would otherwise only find the file missing afterwards.
+    const char* capture = std::getenv("VOZER_CAPTURE");
+    if (capture && *capture && api && api->Log) {
+        api->Log(VZ_WARNING, "VOZER_CAPTURE='%s' is ignored: the headless renderer draws nothing, so no frame is captured.",
+                 capture);
+    }
     return 1;
 }
 

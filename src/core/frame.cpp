@@ -7,6 +7,7 @@
 #include "api/threads.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
+#include "core/program_entries.h"
 #include "core/resolution.h"
 #include "state/runtime_state.h"
 #include "core/shutdown.h"
@@ -78,7 +79,6 @@ void drawInformationOverlay(float seconds) {
 void drawPasses(float seconds) {
     RuntimeState& state = rt();
     VozerRendImp* renderer = state.renderer;
-    VozerProgramRecord* program = state.shared.program;
     const int passes = state.renderStereo ? 2 : 1;
     for (int i = 0; i < passes; ++i) {
         const int32_t pass = state.renderStereo ? i + 1 : 0;
@@ -89,7 +89,7 @@ void drawPasses(float seconds) {
         float screen[16];
         buildScreenTransform(screen);
         api()->PushTransform(screen);
-        if (program->Render) program->Render(seconds);
+        callProgramRender(seconds);
         resetDrawingState();
         ext::drawAdPlaceholders();
         drawLetterbox();
@@ -152,7 +152,7 @@ void runFrame(int32_t deltaMs) {
         for (int i = 0; i < state.inputCount; ++i) state.inputs[i]->ops->BeginFrame(state.inputs[i]);
         state.sound->ops->FrameBegin(state.sound);
         advanceOrientation(seconds);
-        if (delta > 0 && program->Update) program->Update(seconds);
+        if (delta > 0) callProgramUpdate(seconds);
         diag::UpdateConsole(seconds);
         drawPasses(seconds);
         state.sound->ops->FrameEnd(state.sound);

@@ -9,6 +9,7 @@
 #include "core/frame_clock.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
+#include "core/program_entries.h"
 #include "core/raw_input.h"
 #include "core/resolution.h"
 #include "state/runtime_state.h"
@@ -142,7 +143,7 @@ bool fullInitialise() {
     state.hibernateUnreferenced = program->display.hibernateUnreferenced != 0;
 
     a->Print("Initializing Program '%.*s'..", static_cast<int>(sizeof program->title), program->title);
-    if (program->Init && !program->Init()) {
+    if (!callProgramInit()) {
         a->Popup(VZ_ERROR, "Program initialization failed.");
     } else {
         state.programInitialised = true;
@@ -201,8 +202,7 @@ int mainLoop() {
         if (!state.windowActive) platform::sleepMs(15);
     }
     if (directXRefusedLate(true)) return refuseRenderer();
-    shutdown();
-    return 0;
+    return shutdown() ? 0 : PROGRAM_CRASH_EXIT_CODE;
 }
 
 }  // namespace vz

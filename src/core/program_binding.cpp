@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "api/engine_api.h"
+#include "core/program_entries.h"
 #include "state/runtime_state.h"
 #include "diag/popup.h"
 #include "platform/platform.h"
@@ -72,11 +73,7 @@ VozerProgramRecord* fallbackProgram() {
     return &fallbackStorage;
 }
 
-int32_t sendProgramEvent(const VozerEvent& event) {
-    VozerProgramRecord* program = rt().shared.program;
-    if (!program || !program->OnEvent) return 0;
-    return program->OnEvent(event);
-}
+int32_t sendProgramEvent(const VozerEvent& event) { return callProgramOnEvent(event); }
 
 int32_t sendProgramEvent(int32_t type, int32_t word1, int32_t word2) {
     VozerEvent event{};

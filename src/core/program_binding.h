@@ -14,7 +14,8 @@ void unbindProgram(bool unload = true);
 // The built-in Program put in place of one with the wrong interface version.
 VozerProgramRecord* fallbackProgram();
 
-// Send an event when the Program has an event entry; 0 otherwise.
+// Send an event when the Program has an event entry; 0 otherwise. A fault
+// inside the entry ends the run (program_entries.h).
 int32_t sendProgramEvent(int32_t type, int32_t word1 = 0, int32_t word2 = 0);
 int32_t sendProgramEvent(const VozerEvent& event);
 

@@ -5,6 +5,7 @@
 #include "api/threads.h"
 #include "core/plugin_binding.h"
 #include "core/program_binding.h"
+#include "core/program_entries.h"
 #include "core/window.h"
 #include "diag/console.h"
 #include "diag/log.h"
@@ -18,20 +19,14 @@ namespace vz {
 
 namespace {
 
-void callProgramShutdown(void* entry) { reinterpret_cast<void(VZ_CDECL*)(void)>(entry)(); }
-
 // The Program's Shutdown runs once and only after its Init succeeded. A fault
 // inside it must not cost the leak report, the plug-ins' own shutdowns and the
 // end of the log, so the runtime goes on without it. False when it faulted.
 bool shutDownProgram() {
     RuntimeState& state = rt();
-    VozerProgramRecord* program = state.shared.program;
     const bool initialised = state.programInitialised;
     state.programInitialised = false;
-    if (!initialised || !program || !program->Shutdown) return true;
-    if (platform::callSurvivingFaults(&callProgramShutdown, reinterpret_cast<void*>(program->Shutdown))) return true;
-    api()->Log(VZ_ERROR, "Program crashed in its Shutdown; releasing its resources without it.");
-    return false;
+    return !initialised || callProgramShutdown();
 }
 
 // A Program that quits while drawing into a bitmap leaves the renderer on it;
@@ -65,10 +60,10 @@ void shutdownRenderer() {
     state.rendererReady = false;
 }
 
-void shutdown() {
+bool shutdown() {
     RuntimeState& state = rt();
     VozerEngineApi* a = api();
-    if (!a->Log) return;
+    if (!a->Log) return true;
     state.shuttingDown = true;
     a->Log(VZ_SYSTEM, "VOZER Shutdown.");
     a->Quit();
@@ -113,6 +108,7 @@ void shutdown() {
     fs::shutdownFiles();
     diag::closeLogFile();
     if (!workersLeft) destroyEngineMutexes();
+    return programSound;
 }
 
 }  // namespace vz

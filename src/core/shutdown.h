@@ -5,7 +5,8 @@ namespace vz {
 
 // Wait for workers, shut the Program down, release everything, unload the
 // plug-ins and the Program, close the files and the log. Main thread, once.
-void shutdown();
+// False when the Program's Shutdown faulted (everything else was still done).
+bool shutdown();
 // Release every texture and stop the renderer (also before each renderer start).
 void shutdownRenderer();
 

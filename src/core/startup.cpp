@@ -68,7 +68,7 @@ void checkParametersWithProgram() {
         event.type = VZ_EVENT_CHECK_PARAMS;
         event.words[0] = pointerWord(api());
         event.words[1] = pointerWord(&program->display);
-        program->OnEvent(event);
+        sendProgramEvent(event);
         state.requested = program->display;
     }
     chooseResolution(state.requested.windowed != 0, state.boot.forceVariant);

@@ -136,6 +136,12 @@ int showPopup(int level, const char* text) {
     return showBox(level, text, rt().shared.window);
 }
 
+int showPopupAndWait(int level, const char* text) {
+    if (!text) text = "";
+    if (!isMainThread()) return showPopup(level, text);
+    return showBox(level, text);
+}
+
 void showQueuedPopups() {
     if (!isMainThread()) return;
     std::vector<PopupEntry> pending;

@@ -41,9 +41,28 @@ void reportMissing(const VozerFont* font, int32_t code) {
         std::lock_guard<std::mutex> guard(r.lock);
         if (!r.seen.insert({font, code}).second) return;
     }
-    // Only printable ASCII goes into the message as a character.
-    const int shown = code >= 32 && code < 127 ? code : '?';
-    api()->Popup(1, "Font '%s' Missing unicode %d (0x%x) ('%c')\n", font->name ? font->name : "", code, code, shown);
+    // The character itself, as UTF-8, unless it is a control character or
+    // no character at all: a stand-in such as '?' would read as if it were
+    // drawn in its place.
+    char shown[5] = {};
+    const auto c = static_cast<uint32_t>(code);
+    if (c >= 0x20 && c < 0x7F) {
+        shown[0] = static_cast<char>(c);
+    } else if (c >= 0xA0 && c < 0x800) {
+        shown[0] = static_cast<char>(0xC0 | (c >> 6));
+        shown[1] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c >= 0x800 && c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
+        shown[0] = static_cast<char>(0xE0 | (c >> 12));
+        shown[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        shown[2] = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c >= 0x10000 && c < 0x110000) {
+        shown[0] = static_cast<char>(0xF0 | (c >> 18));
+        shown[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        shown[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        shown[3] = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    api()->Popup(1, "Font '%s' Missing unicode %d (0x%x) ('%s'): left out, nothing is drawn for it.\n",
+                 font->name ? font->name : "", code, code, shown);
 }
 
 bool neverStartsLine(int32_t code) {

@@ -21,10 +21,10 @@ constexpr size_t FORMAT_BUFFER = 2048;
 constexpr float NO_WRAP_WIDTH = 64000.0f;
 constexpr float UNSCALED_TOLERANCE = 0.0001f;
 
-constexpr int32_t ALIGN_RIGHT = 1;
-constexpr int32_t ALIGN_BOTTOM = 2;
-constexpr int32_t ALIGN_MIDDLE = 4;
-constexpr int32_t ALIGN_CENTRE = 8;
+constexpr int32_t ALIGN_RIGHT = VZ_ALIGN_RIGHT;
+constexpr int32_t ALIGN_BOTTOM = VZ_ALIGN_BOTTOM;
+constexpr int32_t ALIGN_MIDDLE = VZ_ALIGN_MIDDLE;
+constexpr int32_t ALIGN_CENTRE = VZ_ALIGN_CENTER;
 
 struct TextSettings {
     float wrapWidth = NO_WRAP_WIDTH;

@@ -68,12 +68,27 @@ void* desktopWindow();
 bool popupsAreLogged();
 
 [[noreturn]] void exitProcess(int code);
+// End the process at once with `code` after flushing buffered output. No
+// exit handler, destructor or library unload code runs, none of the
+// runtime's and none of a library that has just crashed.
+[[noreturn]] void abandonProcess(int code);
+
+// What a guarded call ran into.
+struct Fault {
+    const char* kind = "";  // "access violation", "integer division by zero", ... (static text)
+    uintptr_t address = 0;  // the faulting instruction; 0 when the system did not tell
+};
 // Run `call(argument)` and come back even when it faults (an access
-// violation, a division by zero, an illegal instruction): false then. The
-// call's work is abandoned where it stood (its locks stay taken, its memory
-// and destructors are left), so this is only for a last call into a library
-// that is about to be left for good. Main thread; calls do not nest.
-bool callSurvivingFaults(void (*call)(void* argument), void* argument);
+// violation, a division by zero, an illegal instruction): false then, and
+// `fault` (may be null) says what happened. The call's work is abandoned
+// where it stood (its locks stay taken, its memory and destructors are left),
+// so this is only for a call into a library whose run ends with the fault.
+// Main thread only. Calls nest (a guarded entry that pumps messages into
+// another guarded entry): the innermost guard catches.
+bool callSurvivingFaults(void (*call)(void* argument), void* argument, Fault* fault = nullptr);
+// A code address for people: "0x00401a2b (prog.dll+0x1a2b)" inside a loaded
+// library or the program, the bare number elsewhere.
+std::string describeCodeAddress(uintptr_t address);
 // Value of an environment variable, empty when unset.
 std::string environment(const char* name);
 

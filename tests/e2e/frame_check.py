@@ -11,6 +11,7 @@ the engine's code (so a fault in its maths cannot hide in the expectation).
   frame_check.py states PNG           the states test Program's frame
   frame_check.py not-blank PNG [MIN_COLOURS]
                                      the frame is not one flat colour
+  frame_check.py kit-game PNG        the kit test's second game (tests/e2e/kit_game)
   frame_check.py same PNG REFERENCE_PNG MAX_DIFFERENCE MAX_SHARE
                                      the two frames are the same picture: at
                                      most MAX_SHARE (a fraction) of the pixels
@@ -426,6 +427,50 @@ def check_text(path, reference, kerning):
     return errors
 
 
+def check_kit_game(path):
+    width, height, rows = read_png(path)
+    if (width, height) != (800, 600):
+        return [f"frame is {width}x{height}, expected 800x600"]
+    errors = []
+    # Inner pixels of the three rectangles (a pixel of margin for the edges).
+    areas = [
+        ((100, 100, 132, 132), lambda x, y: quad_texel(x - 100, y - 100), "the sprite"),
+        ((200, 100, 240, 140), lambda x, y: (128, 0, 64), "the additive red (half of red added)"),
+        ((260, 100, 300, 140), lambda x, y: GREEN, "the opaque green (its alpha ignored)"),
+    ]
+    for (x0, y0, x1, y1), colour, name in areas:
+        for y in range(y0 + 1, y1 - 1):
+            for x in range(x0 + 1, x1 - 1):
+                if x - x0 in (15, 16, 17) or y - y0 in (15, 16, 17):
+                    continue  # the sprite's quarters meet here
+                if not close(rows[y][x], colour(x, y)):
+                    errors.append(f"{name}: pixel ({x},{y}) is {rows[y][x]}, expected {colour(x, y)}")
+    # The text: yellow ink centred on (400, 400), and nowhere else.
+    box, count = None, 0
+    for y in range(height):
+        for x in range(width):
+            r, g, b = rows[y][x]
+            if r > 128 and g > 128 and b < 64:
+                count += 1
+                box = (x, y, x, y) if box is None else (min(box[0], x), min(box[1], y), max(box[2], x), max(box[3], y))
+    if count < 100:
+        errors.append(f"the text has {count} yellow pixels")
+    elif not (box[0] > 300 and box[2] < 500 and box[1] > 350 and box[3] < 450):
+        errors.append(f"yellow pixels from {box[:2]} to {box[2:]}, not only around the text at (400, 400)")
+    else:
+        centre_x, centre_y = (box[0] + box[2]) / 2, (box[1] + box[3]) / 2
+        if abs(centre_x - 400) > 4 or abs(centre_y - 400) > 12:
+            errors.append(f"the text's ink is centred on ({centre_x}, {centre_y}), not on (400, 400)")
+        print(f"text ink {box[2] - box[0] + 1}x{box[3] - box[1] + 1} centred on ({centre_x}, {centre_y})")
+    # The rest is the background.
+    for y in range(0, height, 3):
+        for x in range(0, width, 3):
+            inside = any(x0 - 2 <= x < x1 + 2 and y0 - 2 <= y < y1 + 2 for (x0, y0, x1, y1), _, _ in areas)
+            if not inside and not (300 <= x < 500 and 350 <= y < 450) and not close(rows[y][x], BACKGROUND):
+                errors.append(f"pixel ({x},{y}) is {rows[y][x]}, expected the background")
+    return errors
+
+
 def main():
     command, path = sys.argv[1], sys.argv[2]
     if command == "write-quad":
@@ -433,6 +478,8 @@ def main():
         return 0
     if command == "draw-scene":
         errors = check_scene(path)
+    elif command == "kit-game":
+        errors = check_kit_game(path)
     elif command == "text":
         errors = check_text(path, sys.argv[3], sys.argv[4] if len(sys.argv) > 4 else "kerned")
     elif command == "same":

@@ -149,7 +149,9 @@ TEST(TextLayout, DecodingAndMarkup) {
     // Broken UTF-8 draws what the font has and reports each missing character once.
     EXPECT_EQ(wrap(utf8.font, "a\xC0\xAF\x80\xE4\xB8", 1000).texts, std::vector<std::string>{"a"});
     EXPECT_EQ(wrap(utf8.font, "a\x80\x80\x80", 1000).texts, std::vector<std::string>{"a"});
-    EXPECT_EQ(capture.countContaining("Font 'utf8.mft' Missing unicode 128 (0x80) ('?')"), 1u);
+    EXPECT_EQ(capture.countContaining("Font 'utf8.mft' Missing unicode 128 (0x80) (''): left out, nothing is drawn for it."), 1u);
+    EXPECT_EQ(wrap(utf8.font, "a\xE2\x82\xAC", 1000).texts, std::vector<std::string>{"a"});
+    EXPECT_EQ(capture.countContaining("Missing unicode 8364 (0x20ac) ('\xE2\x82\xAC')"), 1u);
     // The scale section of LATIN-1 text divides the width for the rest.
     EXPECT_EQ(wrap(latin.font, "aa|scale=2|aaaa", 70).texts, (std::vector<std::string>{"aaa", "aaa"}));
 

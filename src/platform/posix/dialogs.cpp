@@ -1,5 +1,7 @@
 // The development host has no desktop: message boxes are written to stderr
 // and answered as if the player had clicked OK (or yes).
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,6 +25,11 @@ int messageBox(void*, const char* text, const char* caption, BoxIcon, BoxButtons
 void exitProcess(int code) {
     std::fflush(nullptr);
     std::exit(code);
+}
+
+void abandonProcess(int code) {
+    std::fflush(nullptr);
+    _exit(code);
 }
 
 std::string environment(const char* name) {

@@ -45,6 +45,12 @@ void exitProcess(int code) {
     ExitProcess(static_cast<UINT>(code));
 }
 
+void abandonProcess(int code) {
+    std::fflush(nullptr);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+    ExitProcess(static_cast<UINT>(code));  // not reached
+}
+
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";

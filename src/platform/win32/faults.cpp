@@ -1,6 +1,10 @@
-// Surviving a fault in a call into a library that is being left: a vectored
-// handler, first in line, jumps back to the caller for the length of the call.
+// Surviving a fault in a call into a library whose run ends with it: a
+// vectored handler, first in line, jumps back to the innermost guarded call
+// for the length of the call.
 #include <windows.h>
+
+#include <cstdio>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -8,15 +12,21 @@ namespace vz::platform {
 
 namespace {
 
-struct Guard {
-    void* jump[5];          // __builtin_setjmp's buffer
-    DWORD thread = 0;       // the guarded thread; faults of others go their usual way
-    bool active = false;
+struct GuardFrame {
+    void* jump[5];  // __builtin_setjmp's buffer
+    GuardFrame* outer = nullptr;
 #if defined(__i386__)
     // Frame-based handlers registered by the abandoned call would be left on
     // the thread's handler chain, pointing into the stack it no longer owns.
     void* chain = nullptr;
 #endif
+    Fault caught;
+};
+
+struct Guards {
+    DWORD thread = 0;                 // the guarded thread; faults of others go their usual way
+    GuardFrame* innermost = nullptr;  // set only while a guarded call runs
+    void* handler = nullptr;          // registered while the outermost call runs
 };
 
 #if defined(__i386__)
@@ -31,56 +41,86 @@ void* handlerChain() {
 void setHandlerChain(void* chain) { __asm__ volatile("movl %0, %%fs:0" : : "r"(chain) : "memory"); }
 #endif
 
-Guard& guard() {
-    static Guard theGuard;
-    return theGuard;
+Guards& guards() {
+    static Guards theGuards;
+    return theGuards;
 }
 
-bool isFault(DWORD code) {
+// The faults a guard ends; null for everything else (C++ exceptions,
+// breakpoints, a stack overflow: not ours to end).
+const char* kindOf(DWORD code) {
     switch (code) {
-        case EXCEPTION_ACCESS_VIOLATION:
-        case EXCEPTION_IN_PAGE_ERROR:
-        case EXCEPTION_ILLEGAL_INSTRUCTION:
-        case EXCEPTION_PRIV_INSTRUCTION:
-        case EXCEPTION_INT_DIVIDE_BY_ZERO:
-        case EXCEPTION_INT_OVERFLOW:
-        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
-        case EXCEPTION_DATATYPE_MISALIGNMENT:
-            return true;
-        default:
-            return false;  // C++ exceptions, breakpoints, a stack overflow: not ours to end
+        case EXCEPTION_ACCESS_VIOLATION: return "access violation";
+        case EXCEPTION_IN_PAGE_ERROR: return "page error";
+        case EXCEPTION_ILLEGAL_INSTRUCTION: return "illegal instruction";
+        case EXCEPTION_PRIV_INSTRUCTION: return "privileged instruction";
+        case EXCEPTION_INT_DIVIDE_BY_ZERO: return "integer division by zero";
+        case EXCEPTION_INT_OVERFLOW: return "integer overflow";
+        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED: return "array bounds exceeded";
+        case EXCEPTION_DATATYPE_MISALIGNMENT: return "misaligned data";
+        default: return nullptr;
     }
 }
 
 LONG CALLBACK onFault(EXCEPTION_POINTERS* info) {
-    Guard& g = guard();
-    if (!g.active || GetCurrentThreadId() != g.thread || !isFault(info->ExceptionRecord->ExceptionCode))
-        return EXCEPTION_CONTINUE_SEARCH;
-    __builtin_longjmp(g.jump, 1);
+    Guards& g = guards();
+    const char* kind = kindOf(info->ExceptionRecord->ExceptionCode);
+    if (!g.innermost || GetCurrentThreadId() != g.thread || !kind) return EXCEPTION_CONTINUE_SEARCH;
+    g.innermost->caught.kind = kind;
+    g.innermost->caught.address = reinterpret_cast<uintptr_t>(info->ExceptionRecord->ExceptionAddress);
+    __builtin_longjmp(g.innermost->jump, 1);
 }
 
 }  // namespace
 
-bool callSurvivingFaults(void (*call)(void* argument), void* argument) {
-    Guard& g = guard();
-    g.thread = GetCurrentThreadId();
+bool callSurvivingFaults(void (*call)(void* argument), void* argument, Fault* fault) {
+    Guards& g = guards();
+    GuardFrame frame;
+    frame.outer = g.innermost;
+    if (!frame.outer) {
+        g.thread = GetCurrentThreadId();
+        g.handler = AddVectoredExceptionHandler(1, &onFault);
+    }
 #if defined(__i386__)
-    g.chain = handlerChain();
+    frame.chain = handlerChain();
 #endif
-    void* volatile handler = AddVectoredExceptionHandler(1, &onFault);
+    g.innermost = &frame;
     bool faulted = false;
-    g.active = true;
-    if (__builtin_setjmp(g.jump) == 0) {
+    if (__builtin_setjmp(frame.jump) == 0) {
         call(argument);
     } else {
         faulted = true;
 #if defined(__i386__)
-        setHandlerChain(g.chain);
+        setHandlerChain(frame.chain);
 #endif
     }
-    g.active = false;
-    if (handler) RemoveVectoredExceptionHandler(handler);
+    g.innermost = frame.outer;
+    if (!frame.outer && g.handler) {
+        RemoveVectoredExceptionHandler(g.handler);
+        g.handler = nullptr;
+    }
+    if (faulted && fault) *fault = frame.caught;
     return !faulted;
+}
+
+std::string describeCodeAddress(uintptr_t address) {
+    char text[MAX_PATH + 64];
+    const int digits = static_cast<int>(2 * sizeof address);
+    HMODULE module = nullptr;
+    char path[MAX_PATH] = {};
+    if (address &&
+        GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCSTR>(address), &module) &&
+        GetModuleFileNameA(module, path, sizeof path) > 0) {
+        const char* name = path;
+        for (const char* c = path; *c; ++c)
+            if (*c == '\\' || *c == '/') name = c + 1;
+        std::snprintf(text, sizeof text, "0x%0*llx (%s+0x%llx)", digits, static_cast<unsigned long long>(address),
+                      name, static_cast<unsigned long long>(address - reinterpret_cast<uintptr_t>(module)));
+    } else {
+        std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(address));
+    }
+    return text;
 }
 
 }  // namespace vz::platform
