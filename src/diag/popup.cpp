@@ -139,7 +139,7 @@ int showPopup(int level, const char* text) {
 int showPopupAndWait(int level, const char* text) {
     if (!text) text = "";
     if (!isMainThread()) return showPopup(level, text);
-    return showBox(level, text);
+    return showBox(level, text, rt().shared.window);
 }
 
 void showQueuedPopups() {
