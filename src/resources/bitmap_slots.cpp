@@ -363,8 +363,12 @@ void RefreshBitmap(VozerBitmap* bitmap) {
         // The cached copy goes, so that dropping the data and asking for it
         // again downloads the file anew. A name without extension was found
         // under one of the endings: that is the cached file.
+        // A load on another thread may be choosing the source file: read it
+        // and the mode under the record's lock.
+        lockObject(bitmap->lock);
         const int32_t mode = bitmap->cacheMode;
         const std::string cache = fs::cacheFileName(bitmap->sourceFile ? bitmap->sourceFile : bitmap->name);
+        unlockObject(bitmap->lock);
         if (!cache.empty()) api()->DeleteFile(cache.c_str());
         api()->SetBitmapCacheMode(bitmap, 0);
         api()->SetBitmapCacheMode(bitmap, mode);
