@@ -2,8 +2,8 @@
 # xdotool as a player would: a key reaches the Program as events 8 and 9 with
 # the key states 3, 2 and 0; a click as event 6 with the code 510 at its
 # client position; a refused close keeps the window and the next one ends the
-# run; losing the focus sends event 10 with 1, tells the input library and
-# releases the held keys. The Program also checks its window's frame (no
+# run; losing the focus sends event 10 with 1, tells the input library,
+# releases the held keys and slows the frames to a 15 ms rest each. The Program also checks its window's frame (no
 # maximise box at 600x400), icon and cursors, and drops a file on it, which
 # arrives as FILE_DRAGGED with '/' separators.
 # The development host has no windows: tests/core drives its headless host.
@@ -89,6 +89,10 @@ xdotool keyup shift
 has_line "key down 16 states 3 2" "$game/trace.txt" || fail "Shift was not seen held"
 grep -q "^activation 1 " "$game/trace.txt" || fail "no event 10 with 1 on losing the focus"
 wait_trace "activation 0 shift 0"
+# An inactive window rests 15 ms after each frame (its game runs on, slowly).
+shortest=$(tr -d '\r' <"$game/trace.txt" | sed -n 's/^inactive frames 5 shortest \([0-9]*\) ms$/\1/p')
+[ -n "$shortest" ] || fail "the Program did not report its inactive frames"
+[ "${shortest:-0}" -ge 15 ] || fail "an inactive window's frame took only $shortest ms (it rests 15 ms)"
 
 xdotool mousemove $((ox + 400)) $((oy + 300))
 sleep 0.2

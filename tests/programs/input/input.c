@@ -44,6 +44,8 @@ static HWND mainWindow(void) { return FindWindowA("VozerWindowClass", program->t
 
 static HWND focusThief;
 static int focusLost;
+static int inactiveUpdates;
+static float shortestInactive = 1e9f;
 
 /* A file dropped the way the shell drops one: a DROPFILES block in movable memory. */
 static void dropFile(HWND window, const char* name) {
@@ -92,8 +94,13 @@ static void moveFocus(void) {
     }
 }
 
-/* Once the focus has gone, the keys held before are released; then it comes back. */
-static void returnFocus(void) {
+/* Once the focus has gone, the keys held before are released; then, after a
+ * few frames of an inactive window (each a rest of at least 15 ms), it comes
+ * back. The frame that learnt of the loss may have started active. */
+static void returnFocus(float seconds) {
+    if (++inactiveUpdates > 1 && seconds < shortestInactive) shortestInactive = seconds;
+    if (inactiveUpdates < 6) return;
+    note("inactive frames %d shortest %d ms", inactiveUpdates - 1, (int)(shortestInactive * 1000.0f + 0.5f));
     focusLost = 0;
     note("shift after deactivation %u", zt->GetKeyState(VZ_KEY_SHIFT));
     SetForegroundWindow(mainWindow());
@@ -110,7 +117,7 @@ static vz_bool VZ_CDECL inputInit(void) {
 static void VZ_CDECL inputShutdown(void) { note("shutdown"); }
 
 static void VZ_CDECL inputUpdate(float seconds) {
-    (void)seconds;
+    (void)seconds; /* read on Windows only */
     ++updates;
 #ifdef _WIN32
     if (updates == 2) {
@@ -118,7 +125,7 @@ static void VZ_CDECL inputUpdate(float seconds) {
         note("ready");
     }
     if (interactive) moveFocus();
-    if (focusLost && focusThief) returnFocus();
+    if (focusLost && focusThief) returnFocus(seconds);
 #endif
     if (refusedAt >= 0 && updates == refusedAt + 3) note("still running after refusal");
     if (!interactive && updates == 5) zt->Quit();
