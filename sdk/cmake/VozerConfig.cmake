@@ -98,6 +98,23 @@ function(_vozer_content_target target path)
   add_dependencies(${target}_game_folder ${target}_content_${name}_${id})
 endfunction()
 
+# _vozer_tool_step(TARGET TOOL VARIABLE OUTPUT output COMMENT text
+#                  [ARGS argument...] [DEPENDS file...])
+# Runs the kit's TOOL (found into VARIABLE) as TOOL ARGS... OUTPUT whenever
+# one of DEPENDS or the tool changes; OUTPUT is taken as
+# _vozer_content_output() takes it and COMMENT is followed by its path.
+function(_vozer_tool_step target tool variable)
+  cmake_parse_arguments(STEP "" "OUTPUT;COMMENT" "ARGS;DEPENDS" ${ARGN})
+  _vozer_find_tool(${variable} ${tool})
+  _vozer_content_output(${target} "${STEP_OUTPUT}" output)
+  add_custom_command(OUTPUT "${output}"
+    COMMAND "${${variable}}" ${STEP_ARGS} "${output}"
+    DEPENDS ${STEP_DEPENDS} "${${variable}}"
+    COMMENT "${STEP_COMMENT} ${output}"
+    VERBATIM)
+  _vozer_content_target(${target} "${output}")
+endfunction()
+
 # vozer_add_pak(TARGET FOLDER folder [OUTPUT file.pak] [DEPENDS file...])
 # Packs every file below FOLDER with vozer-pak into OUTPUT (default: the
 # folder's name + ".pak" in the game folder; a relative OUTPUT is taken in
@@ -115,15 +132,9 @@ function(vozer_add_pak target)
     get_filename_component(name "${PAK_FOLDER}" NAME)
     set(PAK_OUTPUT "${name}.pak")
   endif()
-  _vozer_find_tool(VOZER_PAK_TOOL vozer-pak)
-  _vozer_content_output(${target} "${PAK_OUTPUT}" output)
   file(GLOB_RECURSE inputs CONFIGURE_DEPENDS "${PAK_FOLDER}/*")
-  add_custom_command(OUTPUT "${output}"
-    COMMAND "${VOZER_PAK_TOOL}" create "${PAK_FOLDER}" "${output}"
-    DEPENDS ${inputs} ${PAK_DEPENDS} "${VOZER_PAK_TOOL}"
-    COMMENT "Packing ${PAK_FOLDER} into ${output}"
-    VERBATIM)
-  _vozer_content_target(${target} "${output}")
+  _vozer_tool_step(${target} vozer-pak VOZER_PAK_TOOL OUTPUT "${PAK_OUTPUT}"
+    ARGS create "${PAK_FOLDER}" DEPENDS ${inputs} ${PAK_DEPENDS} COMMENT "Packing ${PAK_FOLDER} into")
 endfunction()
 
 # vozer_add_font(TARGET SOURCE font.mft.xml OUTPUT font.mft [SEARCH folder...] [SCALE s])
@@ -136,8 +147,6 @@ function(vozer_add_font target)
     message(FATAL_ERROR "vozer_add_font(${target}): SOURCE and OUTPUT are needed")
   endif()
   get_filename_component(FONT_SOURCE "${FONT_SOURCE}" ABSOLUTE)
-  _vozer_find_tool(VOZER_FONT_TOOL vozer-font)
-  _vozer_content_output(${target} "${FONT_OUTPUT}" output)
   set(options)
   if(FONT_SCALE)
     list(APPEND options --scale "${FONT_SCALE}")
@@ -146,12 +155,8 @@ function(vozer_add_font target)
     get_filename_component(folder "${folder}" ABSOLUTE)
     list(APPEND options --search "${folder}")
   endforeach()
-  add_custom_command(OUTPUT "${output}"
-    COMMAND "${VOZER_FONT_TOOL}" ${options} "${FONT_SOURCE}" "${output}"
-    DEPENDS "${FONT_SOURCE}" "${VOZER_FONT_TOOL}"
-    COMMENT "Generating the font ${output}"
-    VERBATIM)
-  _vozer_content_target(${target} "${output}")
+  _vozer_tool_step(${target} vozer-font VOZER_FONT_TOOL OUTPUT "${FONT_OUTPUT}"
+    ARGS ${options} "${FONT_SOURCE}" DEPENDS "${FONT_SOURCE}" COMMENT "Generating the font")
 endfunction()
 
 # vozer_add_atlas(TARGET FRAMES folder-or-pattern OUTPUT sequence.bms [FPS n] [OPTIONS option...])
@@ -164,8 +169,6 @@ function(vozer_add_atlas target)
     message(FATAL_ERROR "vozer_add_atlas(${target}): FRAMES and OUTPUT are needed")
   endif()
   get_filename_component(ATLAS_FRAMES "${ATLAS_FRAMES}" ABSOLUTE)
-  _vozer_find_tool(VOZER_ATLAS_TOOL vozer-atlas)
-  _vozer_content_output(${target} "${ATLAS_OUTPUT}" output)
   set(options ${ATLAS_OPTIONS})
   if(ATLAS_FPS)
     list(APPEND options --fps "${ATLAS_FPS}")
@@ -175,10 +178,6 @@ function(vozer_add_atlas target)
   else()
     file(GLOB inputs CONFIGURE_DEPENDS "${ATLAS_FRAMES}")
   endif()
-  add_custom_command(OUTPUT "${output}"
-    COMMAND "${VOZER_ATLAS_TOOL}" ${options} "${ATLAS_FRAMES}" "${output}"
-    DEPENDS ${inputs} "${VOZER_ATLAS_TOOL}"
-    COMMENT "Packing the frames ${ATLAS_FRAMES} into ${output}"
-    VERBATIM)
-  _vozer_content_target(${target} "${output}")
+  _vozer_tool_step(${target} vozer-atlas VOZER_ATLAS_TOOL OUTPUT "${ATLAS_OUTPUT}"
+    ARGS ${options} "${ATLAS_FRAMES}" DEPENDS ${inputs} COMMENT "Packing the frames ${ATLAS_FRAMES} into")
 endfunction()

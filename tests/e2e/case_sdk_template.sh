@@ -1,10 +1,10 @@
 # The game maker's kit as shipped: in a fresh folder with only the kit and
 # mingw-w64, the template configures, builds and runs, and so does a second
-# game (tests/e2e/kit_game) that packs its resources and generates its font
-# with the kit's CMake helpers, plays a sound through the kit's sound library
-# and draws with the named blend and alignment constants: its frame and its
-# mixed sound are checked. Every public header of the kit compiles alone as
-# C and as C++.
+# game (tests/e2e/kit_game) that packs its resources and an animation and
+# generates its font with the kit's CMake helpers, plays a sound through the
+# kit's sound library and draws with the named blend and alignment constants:
+# its frame and its mixed sound are checked. Every public header of the kit
+# compiles alone as C and as C++.
 # VOZER_KIT_GAME=FOLDER: the template's game folder, built from the kit
 # beforehand where there is no compiler (the emulated 32-bit machine): the
 # case then only plays it as below.
@@ -87,11 +87,13 @@ export VOZER_RENDERER=gfxmod_null.dll
 check_template_game
 
 # The second game, outside the source tree like the kit: its content is
-# made here (a 32x32 four-colour sprite and a 440 Hz beep) and packed at build
-# time; its font comes from DejaVu Sans Bold.
+# made here (a 32x32 four-colour sprite, a 440 Hz beep and two animation
+# frames) and packed at build time; its font comes from DejaVu Sans Bold.
 cp -r "$VOZER_SOURCE_DIR/tests/e2e/kit_game" "$work/kitgame"
 mkdir -p "$work/kitgame/content"
 python3 "$VOZER_SOURCE_DIR/tests/e2e/frame_check.py" write-quad "$work/kitgame/content/quad.png"
+mkdir -p "$work/kitgame/frames"
+python3 "$VOZER_SOURCE_DIR/tests/e2e/frame_check.py" write-walk "$work/kitgame/frames"
 sox -n -r 22050 -c 1 -b 16 "$work/kitgame/content/beep.wav" synth 0.25 sine 440 vol 0.5 \
     || fail "sox could not make the beep"
 program_folder="Kit Tests/Kit_Game"
@@ -99,11 +101,12 @@ cmake_extra=(-DFONT_FOLDER="$VOZER_DEJAVU_DIR")
 unset VOZER_RENDERER
 VOZER_CAPTURE=frame.png VOZER_SOUND_CAPTURE=mix.wav VOZER_EXIT_AFTER_FRAMES=30 build_and_run kitgame
 export VOZER_RENDERER=gfxmod_null.dll
-for made in content.pak fonts/title.mft core/sndmod_wave.dll; do
+for made in content.pak fonts/title.mft walk.bms core/sndmod_wave.dll; do
     [ -f "$game/$made" ] || fail "the kit game's folder lacks $made"
 done
 [ ! -e "$game/content" ] || fail "the packed folder was copied loose into the game folder"
 expect_trace "quad-width 32" -eq 1
+expect_trace "walk-frames 2" -eq 1
 expect_trace "font 1" -eq 1
 # A missing bitmap is a record that drew nothing, as the header says.
 expect_trace "missing-null 0" -eq 1

@@ -3,6 +3,8 @@
 the engine's code (so a fault in its maths cannot hide in the expectation).
 
   frame_check.py write-quad PATH     the 32x32 four-colour test bitmap
+  frame_check.py write-walk FOLDER   walk0000.png and walk0001.png: 24x24
+                                     frames in cyan and magenta
   frame_check.py draw-scene PNG      the draw test Program's last frame
   frame_check.py restart BEFORE AFTER
                                      the restart test Program's frames before
@@ -435,6 +437,7 @@ def check_kit_game(path):
     # Inner pixels of the three rectangles (a pixel of margin for the edges).
     areas = [
         ((100, 100, 132, 132), lambda x, y: quad_texel(x - 100, y - 100), "the sprite"),
+        ((340, 100, 364, 124), lambda x, y: MAGENTA, "the animation's second frame"),
         ((200, 100, 240, 140), lambda x, y: (128, 0, 64), "the additive red (half of red added)"),
         ((260, 100, 300, 140), lambda x, y: GREEN, "the opaque green (its alpha ignored)"),
     ]
@@ -475,6 +478,10 @@ def main():
     command, path = sys.argv[1], sys.argv[2]
     if command == "write-quad":
         write_png(path, 32, 32, lambda x, y: quad_texel(x, y))
+        return 0
+    if command == "write-walk":
+        write_png(f"{path}/walk0000.png", 24, 24, lambda x, y: CYAN)
+        write_png(f"{path}/walk0001.png", 24, 24, lambda x, y: MAGENTA)
         return 0
     if command == "draw-scene":
         errors = check_scene(path)

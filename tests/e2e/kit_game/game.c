@@ -1,8 +1,9 @@
 /* A second game made with the kit alone: a sprite and a sound from its pak,
- * text in a font generated at build time, two blend modes, and what it saw
- * in trace.txt. The picture it draws (the test checks it pixel by pixel):
+ * an animation and a font made at build time, two blend modes, and what it
+ * saw in trace.txt. The picture it draws (the test checks it pixel by pixel):
  *   background (0, 0, 0.25);
  *   content/quad (32x32, four colours) with its top-left corner at (100, 100);
+ *   the second frame of walk.bms (24x24 magenta) at (340, 100);
  *   red at alpha 0.5, additive, over (200, 100) 40x40;
  *   green at alpha 0.25, opaque, over (260, 100) 40x40;
  *   "Kit" in yellow, centred on (400, 400). */
@@ -14,6 +15,7 @@
 static VozerProgramRecord* program;
 static VozerEngineApi* zt;
 static VozerBitmap* quad;
+static VozerBitmap* walk;
 static VozerSound* beep;
 static VozerFont* font;
 static VozerChannel channel;
@@ -31,10 +33,13 @@ static vz_bool VZ_CDECL gameInit(void) {
     VozerBitmap* missing;
     zt = program->api;
     quad = zt->GetBitmap("content/quad");
+    walk = zt->GetBitmap("walk.bms");
+    zt->SetBitmapFrame(walk, 1);
     beep = zt->GetSound("content/beep");
     font = zt->GetFont("fonts/title.mft");
     missing = zt->GetBitmap("no/such/picture");
     note("quad-width", quad ? quad->width : -1);
+    note("walk-frames", walk ? walk->frameCount : -1);
     note("font", font != NULL);
     note("missing-null", missing == NULL);
     note("missing-state", missing ? missing->loadState : -1);
@@ -44,6 +49,7 @@ static vz_bool VZ_CDECL gameInit(void) {
 
 static void VZ_CDECL gameShutdown(void) {
     zt->ReleaseBitmap(quad);
+    zt->ReleaseBitmap(walk);
     zt->ReleaseSound(beep);
     zt->ReleaseFont(font);
 }
@@ -62,6 +68,7 @@ static void VZ_CDECL gameRender(float seconds) {
     (void)seconds;
     zt->ClearScreen(0.0f, 0.0f, 0.25f);
     zt->DrawBitmap(quad, 100.0f, 100.0f);
+    zt->DrawBitmap(walk, 340.0f, 100.0f);
     zt->SetBlendMode(VZ_BLEND_ADDITIVE);
     zt->SetColor(1.0f, 0.0f, 0.0f);
     zt->SetAlpha(0.5f);
