@@ -6,8 +6,9 @@
 # (libpng's own test images, with its broken "crashers", come along) and this
 # script prints that folder. Does nothing when the folder is already complete.
 #
-# It reuses the private apt configuration (deb-src entries mirroring the
-# machine's deb entries) that build-win32-deps.sh writes, so it runs after it.
+# Sources come through the private apt configuration of tools/lib/apt-src.sh
+# (deb-src entries mirroring the machine's deb entries), as the Windows
+# libraries' do.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
@@ -24,18 +25,10 @@ if [ -f "$dest/.complete" ]; then
     exit 0
 fi
 
-aptdir="$VOZER_CACHE_DIR/apt-src"
-[ -f "$aptdir/sources.list" ] || vz_die "no private apt configuration in $aptdir: run tools/lib/build-win32-deps.sh first"
 log="$VOZER_CACHE_DIR/logs/test-images.log"
 : >"$log"
-apt_src=(apt-get -q
-    -o Dir::Etc::SourceList="$aptdir/sources.list"
-    -o Dir::Etc::SourceParts="$aptdir/sources.list.d"
-    -o Dir::State::Lists="$aptdir/lists"
-    -o Dir::Cache="$aptdir/cache"
-    -o APT::Sandbox::User=root
-    -o Acquire::Retries=3)
-codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
+source "$VOZER_ROOT/tools/lib/apt-src.sh"
+vz_apt_src_configure
 
 work="$(mktemp -d -t vozer-test-images.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
