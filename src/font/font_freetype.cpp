@@ -2,9 +2,12 @@
 // characters an outline font is generated for.
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include FT_SYNTHESIS_H
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -34,6 +37,30 @@ constexpr int32_t CODE_LIMIT = 65536;
 // draws, nothing larger fits an atlas page.
 constexpr int32_t MIN_PIXEL_SIZE = 1;
 constexpr int32_t MAX_PIXEL_SIZE = 512;
+
+// A glyph image wider or taller than 8 times the pixel size (64 pixels for
+// small sizes, never over an atlas page's side) is left out: a lying outline
+// font can ask for images of millions of pixels at any size, and nothing that
+// large is a character of text.
+constexpr int32_t GLYPH_SIDE_PER_PIXEL_SIZE = 8;
+constexpr int32_t MIN_GLYPH_SIDE_LIMIT = 64;
+constexpr int32_t MAX_GLYPH_SIDE = 2048;
+
+int32_t glyphSideLimit(int32_t sizePx) {
+    return std::min(MAX_GLYPH_SIDE, std::max(GLYPH_SIDE_PER_PIXEL_SIZE * sizePx, MIN_GLYPH_SIDE_LIMIT));
+}
+
+// The pixel box an outline renders into (its control box rounded outwards),
+// clamped to int.
+void outlinePixelBox(const FT_Outline& outline, int32_t& width, int32_t& height) {
+    FT_BBox box;
+    FT_Outline_Get_CBox(&outline, &box);
+    const auto floorPixel = [](FT_Pos v) { return static_cast<int64_t>(std::floor(static_cast<double>(v) / 64.0)); };
+    const auto ceilPixel = [](FT_Pos v) { return static_cast<int64_t>(std::ceil(static_cast<double>(v) / 64.0)); };
+    const auto clamp = [](int64_t v) { return static_cast<int32_t>(std::min<int64_t>(v, INT_MAX)); };
+    width = clamp(ceilPixel(box.xMax) - floorPixel(box.xMin));
+    height = clamp(ceilPixel(box.yMax) - floorPixel(box.yMin));
+}
 
 constexpr int32_t IDEOGRAPHIC_FULL_STOP = 0x3002;
 constexpr int32_t FULLWIDTH_COMMA = 0xFF0C;
@@ -295,6 +322,7 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
     if (italic) ft.face->style_flags |= FT_STYLE_FLAG_ITALIC;
 
     const int16_t extraSpace = static_cast<int16_t>(static_cast<double>(sizePx) * 0.4);
+    const int32_t sideLimit = glyphSideLimit(sizePx);
     PendingImages pending;
     pending.coverage.reserve(IMAGE_BATCH_BYTES + static_cast<size_t>(sizePx) * static_cast<size_t>(sizePx) * 4);
     pending.glyphs.reserve(static_cast<size_t>(font->glyphCount));
@@ -303,20 +331,34 @@ bool createGlyphBitmapsFromTTFBytes(VozerFont* font, const uint8_t* ttf, size_t 
     for (int32_t i = 0; i < font->glyphCount; ++i) {
         FontGlyph& g = font->glyphs[i];
         const bool synthesise = synthBold || synthItalic;
-        error = FT_Load_Char(ft.face, static_cast<FT_ULong>(g.code), synthesise ? FT_LOAD_NO_BITMAP : FT_LOAD_RENDER);
-        if (!error && synthesise && ft.face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-            if (synthItalic) FT_GlyphSlot_Oblique(ft.face->glyph);
-            if (synthBold) FT_GlyphSlot_Embolden(ft.face->glyph);
+        // Loaded, then measured, then rendered: an outline too large is
+        // refused before FreeType spends time and memory on its image.
+        error = FT_Load_Char(ft.face, static_cast<FT_ULong>(g.code), synthesise ? FT_LOAD_NO_BITMAP : FT_LOAD_DEFAULT);
+        const FT_GlyphSlot slot = ft.face->glyph;
+        if (!error && synthesise && slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+            if (synthItalic) FT_GlyphSlot_Oblique(slot);
+            if (synthBold) FT_GlyphSlot_Embolden(slot);
         }
-        if (!error && ft.face->glyph->format != FT_GLYPH_FORMAT_BITMAP)
-            error = FT_Render_Glyph(ft.face->glyph, FT_RENDER_MODE_NORMAL);
+        int32_t width = 0;
+        int32_t height = 0;
+        if (!error && slot->format == FT_GLYPH_FORMAT_OUTLINE) outlinePixelBox(slot->outline, width, height);
+        if (!error && width <= sideLimit && height <= sideLimit && slot->format != FT_GLYPH_FORMAT_BITMAP)
+            error = FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL);
         if (error) {
             a->Popup(1, "ZTI_CreateFontGlyphBitmapsFromTTF::FT_Load_Char unicode %d error %d\n", g.code, error);
             continue;
         }
-        const FT_GlyphSlot slot = ft.face->glyph;
-        const auto width = static_cast<int32_t>(slot->bitmap.width);
-        const auto height = static_cast<int32_t>(slot->bitmap.rows);
+        if (slot->format == FT_GLYPH_FORMAT_BITMAP) {  // rendered, or an embedded bitmap
+            width = static_cast<int32_t>(std::min<unsigned>(slot->bitmap.width, INT_MAX));
+            height = static_cast<int32_t>(std::min<unsigned>(slot->bitmap.rows, INT_MAX));
+        }
+        if (width > sideLimit || height > sideLimit) {
+            a->Popup(1,
+                     "ZTI_CreateFontGlyphBitmapsFromTTF: the glyph of unicode %d in '%s' is %dx%d pixels at %d px "
+                     "(at most %d a side); leaving it out.\n",
+                     g.code, ttfName, width, height, sizePx, sideLimit);
+            continue;
+        }
         const bool hasImage = width > 0 && height > 0;
         bool unusable = false;
         if (hasImage) {

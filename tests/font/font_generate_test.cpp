@@ -342,6 +342,25 @@ TEST(FontGenerate, BadSourcesAreReported) {
     EXPECT_EQ(capture.openCount, 0);
 }
 
+// A 908-byte font whose outlines span thousands of pixels at 12 px (found by
+// fuzzing: its images took 1.7 GB): those glyphs are left out with a message
+// before FreeType renders them, the rest are made.
+TEST(FontGenerate, GlyphsWithHugeBoxesAreLeftOut) {
+    testing::ApiCapture capture;
+    const std::string ttf = testing::readBinary(std::string(VOZER_FUZZ_CORPUS_DIR) + "/ttf/huge-glyph-boxes.ttf");
+    ASSERT_FALSE(ttf.empty());
+    TestFont f("huge.mft", true, 95);
+    for (int32_t i = 0; i < 95; ++i) f[i].code = 32 + i;
+    ASSERT_TRUE(font::createGlyphBitmapsFromTTFBytes(&f.font, reinterpret_cast<const uint8_t*>(ttf.data()), ttf.size(),
+                                                     "huge.ttf", 12, nullptr, nullptr));
+    EXPECT_GE(capture.countContaining("in 'huge.ttf' is "), 1u);
+    EXPECT_GE(capture.countContaining("at 12 px (at most 96 a side); leaving it out."), 1u);
+    for (int32_t i = 0; i < f.font.glyphCount; ++i) {
+        EXPECT_LE(f[i].bitmap.width, 96);
+        EXPECT_LE(f[i].bitmap.height, 96);
+    }
+}
+
 TEST(FontGenerate, GlyphSetFromLanguageStrings) {
     testing::ApiCapture capture;
     capture.addFile("lang/strings.xml",
