@@ -46,7 +46,11 @@ source "$VOZER_ROOT/tools/lib/apt-src.sh"
 vz_apt_src_configure
 
 vz_log "fetching sources" >&2
-vz_quiet "$log" "${apt_src[@]}" update
+# A mirror caught in mid-sync fails the update of some index although the
+# sources needed are there: only a warning; fetch() decides.
+if ! vz_quiet "$log" "${apt_src[@]}" update 2>/dev/null; then
+    vz_warn "apt-get update of the source lists failed in part (a mirror in mid-sync?); going on with the lists it did fetch (log: $log)"
+fi
 
 # fetch PKG: unpacks Debian's source (upstream plus Debian's patches) into
 # $work/src-PKG and prints its directory. The newest version first (security
